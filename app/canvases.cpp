@@ -1,0 +1,6 @@
+#include "app/app.h"
+
+Canvas screen;
+Canvas backdrop;
+Canvas layer_a;
+Canvas layer_b;
