@@ -1,0 +1,80 @@
+#include "music/it_check.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int HEADER_SIZE = 0xC0;
+constexpr int SAMPLE_HEADER_SIZE = 0x50;
+constexpr int INSTRUMENT_SIZE = 554;
+constexpr int PATTERN_HEADER_SIZE = 8;
+constexpr int MAX_ENTRIES = 256;  // orders, instruments, samples, patterns each
+
+uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t u32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+struct File {
+  const SoundFileCallbacks& cb;
+  void* handle;
+  int64_t size;
+
+  bool read_at(int64_t offset, void* out, int length) const {
+    if (offset < 0 || length < 0 || offset + length > size) return false;
+    if (cb.seek(handle, static_cast<int>(offset), 0) != 0) return false;
+    return cb.read(out, length, handle) == length;
+  }
+};
+
+}  // namespace
+
+bool it_structure_ok(const SoundFileCallbacks& files, void* handle) {
+  if (files.seek(handle, 0, 2) != 0) return false;
+  const File file{files, handle, files.tell(handle)};
+  if (file.size < HEADER_SIZE || file.size > INT32_MAX) return false;
+
+  uint8_t header[HEADER_SIZE];
+  if (!file.read_at(0, header, HEADER_SIZE) || std::memcmp(header, "IMPM", 4) != 0) return false;
+  const int orders = u16(header + 0x20), instruments = u16(header + 0x22);
+  const int samples = u16(header + 0x24), patterns = u16(header + 0x26);
+  if (orders == 0 || orders > MAX_ENTRIES || instruments > MAX_ENTRIES || samples > MAX_ENTRIES ||
+      patterns > MAX_ENTRIES)
+    return false;
+
+  const int table_length = orders + 4 * (instruments + samples + patterns);
+  std::vector<uint8_t> tables(static_cast<size_t>(table_length));
+  if (!file.read_at(HEADER_SIZE, tables.data(), table_length)) return false;
+  const uint8_t* pointers = tables.data() + orders;
+
+  for (int i = 0; i < instruments; ++i) {
+    const uint32_t at = u32(pointers + 4 * i);
+    uint8_t signature[4];
+    if (!file.read_at(at, signature, 4) || std::memcmp(signature, "IMPI", 4) != 0 ||
+        at + int64_t{INSTRUMENT_SIZE} > file.size)
+      return false;
+  }
+  for (int i = 0; i < samples; ++i) {
+    const uint32_t at = u32(pointers + 4 * (instruments + i));
+    uint8_t sample[SAMPLE_HEADER_SIZE];
+    if (!file.read_at(at, sample, SAMPLE_HEADER_SIZE) || std::memcmp(sample, "IMPS", 4) != 0) return false;
+    const uint8_t flags = sample[0x12];
+    if (!(flags & 1)) continue;  // header only, no data
+    const int64_t length = u32(sample + 0x30);
+    const int64_t data = u32(sample + 0x48);
+    int64_t bytes = length * ((flags & 2) ? 2 : 1) * ((flags & 4) ? 2 : 1);
+    if (flags & 8) bytes = 2;  // compressed: at least the first block's length must be there
+    if (data + bytes > file.size) return false;
+  }
+  for (int i = 0; i < patterns; ++i) {
+    const uint32_t at = u32(pointers + 4 * (instruments + samples + i));
+    if (at == 0) continue;  // an empty pattern of 64 rows
+    uint8_t pattern[PATTERN_HEADER_SIZE];
+    if (!file.read_at(at, pattern, PATTERN_HEADER_SIZE)) return false;
+    if (at + int64_t{PATTERN_HEADER_SIZE} + u16(pattern) > file.size) return false;
+  }
+  return true;
+}

@@ -1,0 +1,131 @@
+#include "music/music.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+constexpr float LOWEST_VERSION = 3.63f;
+constexpr int OUTPUT_DEFAULT = 2;
+constexpr int DRIVER_DEFAULT = 0;
+constexpr int MIX_RATE = 44100;
+constexpr int SOFTWARE_CHANNELS = 32;
+constexpr int INIT_FLAGS = 1;
+constexpr int MASTER_VOLUME = 192;
+
+SoundLayer* installed_layer = nullptr;
+SoundLayer* active = nullptr;  // the layer music_init started
+bool song_loaded = false;
+
+SoundLayer* current_layer();
+}  // namespace
+
+SoundLayer* program_sound_layer();  // music/player.cpp
+
+void music_use_layer(SoundLayer* layer) { installed_layer = layer; }
+
+namespace {
+SoundLayer* current_layer() { return installed_layer ? installed_layer : program_sound_layer(); }
+}  // namespace
+
+int music_init(const char* path) {
+  active = current_layer();
+  song_loaded = false;
+  if (active->get_version() < LOWEST_VERSION) return 1;
+  active->set_output(OUTPUT_DEFAULT);
+  active->set_file_callbacks({music_file_open, music_file_close, music_file_read, music_file_seek, music_file_tell});
+  active->set_memory_system(nullptr, 0, {music_mem_alloc, music_mem_realloc, music_mem_free});
+  active->set_driver(DRIVER_DEFAULT);
+  active->init(MIX_RATE, SOFTWARE_CHANNELS, INIT_FLAGS);
+  song_loaded = active->load_song(path);
+  return song_loaded ? 0 : 1;
+}
+
+void music_start() {
+  if (!song_loaded) return;
+  active->set_master_volume(MASTER_VOLUME);
+  active->set_looping(false);
+  active->play_song();
+}
+
+int music_set_order(int32_t order) {
+  if (!song_loaded) return 0;
+  return active->set_order(order);
+}
+
+void music_position(int32_t* row, int32_t* order) {
+  if (!song_loaded) {
+    *row = 0;
+    *order = 0;
+    return;
+  }
+  *row = active->get_row();
+  *order = active->get_order();
+}
+
+int32_t music_time() { return song_loaded ? active->get_time() : 0; }
+
+void music_stop() {
+  if (song_loaded) active->stop_song();
+}
+
+void music_free() {
+  if (!active) return;
+  if (song_loaded) active->free_song();
+  active->close();
+  song_loaded = false;
+  active = nullptr;
+}
+
+void music_frame_presented() {
+  if (song_loaded) active->frame_presented();
+}
+
+// The module path is written for another platform: its backslashes become slashes.
+// A relative path that is not found in the working directory is looked up beside the
+// executable, so the program also runs from its build or install folder.
+void* music_file_open(const char* name) {
+  if (!name) return nullptr;
+  std::string path(name);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file && !path.empty() && path[0] != '/') {
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+      exe[n] = '\0';
+      std::string dir(exe);
+      dir.erase(dir.find_last_of('/') + 1);
+      file = std::fopen((dir + path).c_str(), "rb");
+    }
+  }
+  return file;
+}
+
+int music_file_close(void* handle) { return std::fclose(static_cast<FILE*>(handle)); }
+
+int music_file_read(void* buffer, int size, void* handle) {
+  if (size <= 0) return 0;
+  return static_cast<int>(std::fread(buffer, 1, static_cast<size_t>(size), static_cast<FILE*>(handle)));
+}
+
+int music_file_seek(void* handle, int position, signed char origin) {
+  return std::fseek(static_cast<FILE*>(handle), position, origin);
+}
+
+int music_file_tell(void* handle) { return static_cast<int>(std::ftell(static_cast<FILE*>(handle))); }
+
+void* music_mem_alloc(int size) { return size > 0 ? std::malloc(static_cast<size_t>(size)) : nullptr; }
+
+void* music_mem_realloc(void* block, int size) {
+  if (size <= 0) {
+    std::free(block);
+    return nullptr;
+  }
+  return std::realloc(block, static_cast<size_t>(size));
+}
+
+void music_mem_free(void* block) { std::free(block); }
