@@ -9,6 +9,9 @@
 #include <cstring>
 #include <mutex>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "music/it_check.h"
 #include "music/music.h"
 #include "music/wav_writer.h"
@@ -80,6 +83,7 @@ class OpenmptPlayer final : public SoundLayer {
       return false;
     }
     order_count_ = openmpt_module_get_num_orders(module_);
+    duration_ = openmpt_module_get_duration_seconds(module_);
     return true;
   }
 
@@ -104,6 +108,7 @@ class OpenmptPlayer final : public SoundLayer {
     frames_ = 0;
     ended_ = false;
     playing_ = true;
+    end_sample_ = static_cast<int64_t>(duration_ * rate_);
     push_mark(0);
     play_start_ns_ = now_ns();
     if (output_ == SoundOutput::Device) SDL_PauseAudioDevice(device_, 0);
@@ -112,8 +117,9 @@ class OpenmptPlayer final : public SoundLayer {
   signed char set_order(int32_t order) override {
     if (!module_ || order < 0 || order >= order_count_) return 0;
     with_module([&] {
-      openmpt_module_set_position_order_row(module_, order, 0);
+      const double at = openmpt_module_set_position_order_row(module_, order, 0);
       ended_ = false;
+      end_sample_ = rendered_ + static_cast<int64_t>((duration_ - at) * rate_);
       // What is mixed from now on starts at the new order; marks already queued still
       // describe the audio in the device buffer.
       std::lock_guard<std::mutex> lock(marks_mutex_);
@@ -192,7 +198,22 @@ class OpenmptPlayer final : public SoundLayer {
     if (output_ == SoundOutput::Device) SDL_UnlockAudioDevice(device_);
   }
 
+  // The sound system's libraries print their complaints about a machine with no sound
+  // card; the program shows no messages, so they go nowhere while the device opens.
   bool open_device() {
+    const int saved_stderr = dup(2);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    if (saved_stderr >= 0 && null_fd >= 0) dup2(null_fd, 2);
+    const bool ok = open_device_quietly();
+    if (saved_stderr >= 0) {
+      dup2(saved_stderr, 2);
+      ::close(saved_stderr);
+    }
+    if (null_fd >= 0) ::close(null_fd);
+    return ok;
+  }
+
+  bool open_device_quietly() {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want{};
     want.freq = rate_;
@@ -229,11 +250,15 @@ class OpenmptPlayer final : public SoundLayer {
     self->callbacks_seen_ = true;
   }
 
-  // Mixes n frames (n <= CHUNK_FRAMES); silence once the module has ended.
+  // Mixes n frames (n <= CHUNK_FRAMES); silence once the module has ended. The end is
+  // where the mixer's own song length says: past it the mixer goes on for a moment
+  // with its position back at the start.
   void render(int16_t* out, int n) {
     size_t got = 0;
     if (!ended_) {
-      got = openmpt_module_read_interleaved_stereo(module_, rate_, static_cast<size_t>(n), out);
+      const int64_t left = end_sample_ - rendered_;
+      const size_t want = static_cast<size_t>(std::max<int64_t>(0, std::min<int64_t>(n, left)));
+      got = want ? openmpt_module_read_interleaved_stereo(module_, rate_, want, out) : 0;
       if (got < static_cast<size_t>(n)) ended_ = true;
     }
     if (got < static_cast<size_t>(n)) std::memset(out + got * 2, 0, (n - got) * 2 * sizeof(int16_t));
@@ -334,6 +359,8 @@ class OpenmptPlayer final : public SoundLayer {
   openmpt_module* module_ = nullptr;
   void* stream_handle_ = nullptr;
   int32_t order_count_ = 0;
+  double duration_ = 0;
+  int64_t end_sample_ = 0;
   bool ended_ = false;
   bool playing_ = false;
 
