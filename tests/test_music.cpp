@@ -1,0 +1,206 @@
+// The music clock on the program's own player: loading and refusing files, the offline
+// clock, the end of the module, and the live clock with and without an audio device.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "music/music.h"
+#include "support/run_program.h"
+#include "tools/itwriter/itwriter.h"
+
+namespace {
+
+constexpr int ROW_SAMPLES = 5292;  // speed 6, tempo 125: 0.12 s at 44.1 kHz
+
+std::string write_module(const std::string& name, const ItModule& module) {
+  const std::string path = scratch_dir("music") + "/" + name;
+  EXPECT_EQ(it_write_file(module, path), 0);
+  return path;
+}
+
+void use_offline(int fps, const char* wav = nullptr) {
+  SoundSettings s;
+  s.mode = SoundMode::Offline;
+  s.fps = fps;
+  s.wav_path = wav;
+  music_configure(s);
+}
+
+void read(MusicPosition* p) {
+  music_position(&p->row, &p->order);
+  p->time = music_time();
+}
+
+}  // namespace
+
+TEST(MusicFiles, BrokenModulesAreRefused) {
+  use_offline(60);
+  const std::string dir = scratch_dir("broken");
+  EXPECT_EQ(music_init((dir + "/missing.it").c_str()), 1);
+  music_free();
+
+  write_bytes(dir + "/empty.it", {});
+  EXPECT_EQ(music_init((dir + "/empty.it").c_str()), 1);
+  music_free();
+
+  std::vector<unsigned char> noise(20000);
+  uint32_t s = 12345;
+  for (auto& b : noise) b = static_cast<unsigned char>((s = s * 1103515245 + 12345) >> 16);
+  write_bytes(dir + "/noise.it", noise);
+  EXPECT_EQ(music_init((dir + "/noise.it").c_str()), 1);
+  music_free();
+
+  const std::vector<uint8_t> whole = it_write(make_test_module(3, 16, 6, 125));
+  ASSERT_GT(whole.size(), 400u);
+  write_bytes(dir + "/whole.it", std::vector<unsigned char>(whole.begin(), whole.end()));
+  EXPECT_EQ(music_init((dir + "/whole.it").c_str()), 0);
+  music_free();
+  // Cut anywhere, from inside the header to the last byte of sample data.
+  for (size_t cut : {size_t{4}, size_t{100}, size_t{0xC0}, whole.size() / 2, whole.size() - 1}) {
+    write_bytes(dir + "/cut.it", std::vector<unsigned char>(whole.begin(), whole.begin() + cut));
+    EXPECT_EQ(music_init((dir + "/cut.it").c_str()), 1) << "cut at " << cut;
+    music_free();
+  }
+}
+
+TEST(MusicFiles, CallbacksWrapTheStandardStream) {
+  const std::string dir = scratch_dir("callbacks");
+  write_bytes(dir + "/ten.bin", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  EXPECT_EQ(music_file_open((dir + "/none.bin").c_str()), nullptr);
+  void* f = music_file_open((dir + "/ten.bin").c_str());
+  ASSERT_NE(f, nullptr);
+  unsigned char buf[16] = {};
+  EXPECT_EQ(music_file_read(buf, 4, f), 4);
+  EXPECT_EQ(buf[3], 4);
+  EXPECT_EQ(music_file_tell(f), 4);
+  EXPECT_EQ(music_file_seek(f, 0, 2), 0);
+  EXPECT_EQ(music_file_tell(f), 10);
+  EXPECT_EQ(music_file_read(buf, 16, f), 0);
+  EXPECT_EQ(music_file_seek(f, -3, 1), 0);
+  EXPECT_EQ(music_file_read(buf, 16, f), 3);
+  EXPECT_NE(music_file_seek(f, -1, 0), 0);
+  music_file_close(f);
+
+  // The module path is written with a backslash.
+  const std::string sub = dir + "/musica";
+  std::filesystem::create_directories(sub);
+  write_bytes(sub + "/x.it", {42});
+  f = music_file_open((dir + "/musica\\x.it").c_str());
+  ASSERT_NE(f, nullptr);
+  music_file_close(f);
+
+  void* block = music_mem_alloc(64);
+  ASSERT_NE(block, nullptr);
+  block = music_mem_realloc(block, 4096);
+  ASSERT_NE(block, nullptr);
+  music_mem_free(block);
+}
+
+TEST(MusicOffline, TheClockFollowsTheModuleFrameByFrame) {
+  const std::string path = write_module("offline.it", make_test_module(4, 16, 6, 125));
+  const std::string wav = scratch_dir("wav") + "/offline.wav";
+  use_offline(50, wav.c_str());
+  ASSERT_EQ(music_init(path.c_str()), 0);
+  EXPECT_EQ(music_output(), SoundOutput::Offline);
+  music_start();
+  music_set_order(0);
+  MusicPosition p{};
+  read(&p);
+  EXPECT_EQ(p.order, 0);
+  EXPECT_EQ(p.row, 0);
+  EXPECT_EQ(p.time, 0);
+
+  // 4 orders of 16 rows: 7.68 s, 384 frames at 50 fps; run past the end.
+  int frames = 0;
+  for (; frames < 500; ++frames) {
+    music_frame_presented();
+    read(&p);
+    const int64_t sample = int64_t{frames + 1} * 44100 / 50;
+    ASSERT_EQ(p.time, sample * 1000 / 44100) << frames;
+    // The mixer moves to a row when it mixes the row's first sample: the clock reports the
+    // row of the last sample mixed.
+    const int64_t row = (sample - 1) / ROW_SAMPLES;
+    if (row < 64) {
+      ASSERT_EQ(p.order, row / 16) << frames;
+      ASSERT_EQ(p.row, row % 16) << frames;
+    } else {
+      ASSERT_EQ(p.order, 4) << "after the end the order is past the last one";
+    }
+  }
+  // Jumping to an order takes effect at once offline.
+  music_set_order(2);
+  read(&p);
+  EXPECT_EQ(p.order, 2);
+  EXPECT_EQ(p.row, 0);
+  EXPECT_EQ(music_set_order(9), 0);
+  music_stop();
+  music_free();
+  EXPECT_TRUE(music_wav_ok());
+  // The WAV holds exactly the audio of the frames presented before the jump.
+  std::ifstream in(wav, std::ios::binary | std::ios::ate);
+  EXPECT_EQ(static_cast<int64_t>(in.tellg()), 44 + int64_t{500} * 44100 / 50 * 4);
+}
+
+TEST(MusicOffline, UnwritableWavIsReported) {
+  const std::string path = write_module("wavfail.it", make_test_module(1, 4, 6, 125));
+  use_offline(60, "/nonexistent-folder/x.wav");
+  ASSERT_EQ(music_init(path.c_str()), 0);
+  music_start();
+  music_frame_presented();
+  music_free();
+  EXPECT_FALSE(music_wav_ok());
+}
+
+namespace {
+// Reads the live clock for a while: it must never go backwards and must keep real time.
+void check_live_clock(SoundOutput expected) {
+  const std::string path = write_module("live.it", make_test_module(8, 64, 6, 125));
+  music_configure(SoundSettings{});
+  ASSERT_EQ(music_init(path.c_str()), 0);
+  EXPECT_EQ(music_output(), expected);
+  music_start();
+  music_set_order(0);
+  MusicPosition p{}, last{};
+  read(&last);
+  EXPECT_EQ(last.order, 0);
+  const auto start = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(600)) {
+    read(&p);
+    ASSERT_GE(p.time, last.time);
+    ASSERT_GE(p.order * 64 + p.row, last.order * 64 + last.row);
+    last = p;
+    std::this_thread::sleep_for(std::chrono::microseconds(300));
+  }
+  const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  // Real time, give or take the device buffer and a loaded machine.
+  EXPECT_GT(p.time, 300);
+  EXPECT_LT(p.time, wall + 100);
+  EXPECT_EQ(p.order * 64 + p.row, p.time / 120) << "row from the clock's own time";
+  music_set_order(5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  read(&p);
+  EXPECT_EQ(p.order, 5);
+  music_stop();
+  const int32_t stopped = music_time();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(music_time(), stopped);
+  music_free();
+}
+}  // namespace
+
+TEST(MusicLive, SilentFallbackWithoutAnAudioDevice) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  check_live_clock(SoundOutput::Silent);
+}
+
+TEST(MusicLive, DummyAudioDevice) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  check_live_clock(SoundOutput::Device);
+}

@@ -1,0 +1,158 @@
+// The program as a whole, run as a child process: options, exit statuses, and a whole
+// offline run of the sync test track checked against the module's own timing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <algorithm>
+#include <sstream>
+
+#include "support/run_program.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string SYNC_TRACK = std::string(ORVEL_BUILD_DIR) + "/fixtures/synctrack.it";
+
+// A folder with a copy of the program and the given module, so that nothing beside the
+// build's own program is found.
+std::string stage(const std::string& name, const std::vector<unsigned char>* module) {
+  const std::string dir = scratch_dir(name);
+  fs::copy_file(ORVEL_BIN, dir + "/orvel");
+  if (module) {
+    fs::create_directories(dir + "/musica");
+    write_bytes(dir + "/musica/XK_TRAM4.IT", *module);
+  }
+  return dir;
+}
+
+std::vector<unsigned char> file_bytes(const std::string& path) {
+  const std::string text = read_text(path);
+  return std::vector<unsigned char>(text.begin(), text.end());
+}
+
+struct LogLine {
+  long frame;
+  int order, row, time;
+  std::string crc;
+};
+
+std::vector<LogLine> read_log(const std::string& path, std::string* header) {
+  std::istringstream in(read_text(path));
+  std::string line;
+  std::getline(in, *header);
+  std::vector<LogLine> lines;
+  while (std::getline(in, line)) {
+    LogLine l;
+    std::istringstream fields(line);
+    fields >> l.frame >> l.order >> l.row >> l.time >> l.crc;
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+}  // namespace
+
+TEST(Program, WrongOptionsExit2WithOneLine) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--bogus"}, {"--depth", "17"}, {"--depth"}, {"--fps", "0"}, {"--fps", "x"},
+        {"--snapshot", "1:2"}, {"--snapshot", "a:2:x.png"}, {"--wav", "x.wav"}, {"extra"}}) {
+    std::vector<std::string> argv{ORVEL_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const ProgramResult r = run_program(argv);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+  const ProgramResult help = run_program({ORVEL_BIN, "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--render"), std::string::npos);
+  EXPECT_EQ(run_program({ORVEL_BIN, "--version"}).status, 0);
+}
+
+TEST(Program, ABadModuleExits1BeforeAnyWindow) {
+  const std::vector<unsigned char> empty;
+  std::vector<unsigned char> noise(5000);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<unsigned char>(i * 7919 >> 3);
+  std::vector<unsigned char> truncated = file_bytes(SYNC_TRACK);
+  ASSERT_GT(truncated.size(), 1000u);
+  truncated.resize(truncated.size() - 100);
+
+  using Case = std::pair<const char*, const std::vector<unsigned char>*>;
+  for (const auto& [name, module] :
+       {Case{"missing", nullptr}, Case{"empty", &empty}, Case{"noise", &noise}, Case{"truncated", &truncated}}) {
+    const std::string dir = stage(std::string("bad-") + name, module);
+    // The live mode would open a window next: a status of 1 with no output shows it stopped before.
+    for (bool offline : {false, true}) {
+      std::vector<std::string> argv{dir + "/orvel"};
+      if (offline) argv.push_back("--render");
+      const ProgramResult r = run_program(argv, dir);
+      EXPECT_EQ(r.status, 1) << name;
+      EXPECT_TRUE(r.err.empty()) << r.err;
+    }
+  }
+}
+
+TEST(Program, WithoutADisplayTheLiveModeExits1) {
+  const std::vector<unsigned char> module = file_bytes(SYNC_TRACK);
+  const std::string dir = stage("nodisplay", &module);
+  const ProgramResult r = run_program({dir + "/orvel"}, dir, {"SDL_VIDEODRIVER=no-such-driver"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+TEST(Program, TheSyncTrackRendersInStepWithTheModule) {
+  const std::vector<unsigned char> module = file_bytes(SYNC_TRACK);
+  const std::string dir = stage("synctrack", &module);
+  const ProgramResult r = run_program({dir + "/orvel", "--render", "--frames", "log.tsv"}, dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  std::string header;
+  const std::vector<LogLine> log = read_log(dir + "/log.tsv", &header);
+  EXPECT_EQ(header, "frame\torder\trow\ttime_ms\tcrc32");
+  ASSERT_GT(log.size(), 13000u);
+
+  // Speed 6, tempo 125: 120 ms a row, 64 rows an order; one frame is 1000/60 ms.
+  const double row_ms = 6 * 2.5 / 125 * 1000;
+  const double frame_ms = 1000.0 / 60;
+  bool seen[30] = {};
+  for (size_t i = 0; i < log.size(); ++i) {
+    const LogLine& l = log[i];
+    ASSERT_EQ(l.frame, static_cast<long>(i));
+    ASSERT_EQ(l.crc.size(), 8u);
+    ASSERT_GE(l.order, 0);
+    ASSERT_LE(l.order, 29);
+    seen[l.order] = true;
+    if (i > 0) {
+      const LogLine& p = log[i - 1];
+      ASSERT_GE(l.order, p.order) << "frame " << i;
+      if (l.order == p.order) {
+        ASSERT_GE(l.row, p.row) << "frame " << i;
+      }
+      ASSERT_GE(l.time, p.time);
+    }
+    // The position the frame was drawn from is the one the module's timing gives for its
+    // time, within one frame either way.
+    const int rows = l.order * 64 + l.row;
+    const double start = rows * row_ms, end = (rows + 1) * row_ms;
+    ASSERT_GE(l.time, start - frame_ms - 1) << "frame " << i;
+    ASSERT_LE(l.time, end + frame_ms + 1) << "frame " << i;
+  }
+  for (int order = 0; order < 30; ++order) EXPECT_TRUE(seen[order]) << order;
+  // The run ends at the first read of row 60 in order 29.
+  EXPECT_EQ(log.back().order, 29);
+  EXPECT_EQ(log.back().row, 59);
+  EXPECT_NEAR(log.back().time, (29 * 64 + 60) * row_ms, frame_ms + 1);
+}
+
+TEST(Program, OfflineRunsAreDeterministic) {
+  const std::vector<unsigned char> module = file_bytes(SYNC_TRACK);
+  const std::string dir = stage("determinism", &module);
+  for (const char* name : {"a.tsv", "b.tsv"}) {
+    const ProgramResult r = run_program({dir + "/orvel", "--render", "--fps", "24", "--frames", name}, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  const std::string a = read_text(dir + "/a.tsv");
+  EXPECT_GT(a.size(), 1000u);
+  EXPECT_EQ(a, read_text(dir + "/b.tsv"));
+}
