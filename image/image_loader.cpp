@@ -1,0 +1,59 @@
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "image/image.h"
+
+FILE* open_data_file(const char* path, const char* mode) {
+  if (!path || !mode) return nullptr;
+  char name[PATH_MAX];
+  const size_t length = std::strlen(path);
+  if (length == 0 || length >= sizeof name) return nullptr;
+  for (size_t k = 0; k <= length; ++k) name[k] = path[k] == '\\' ? '/' : path[k];
+
+  FILE* file = std::fopen(name, mode);
+  if (file || name[0] == '/') return file;
+
+  // Beside the executable, so the program runs from any folder.
+  char beside[PATH_MAX];
+  const ssize_t exe_length = readlink("/proc/self/exe", beside, sizeof beside - 1);
+  if (exe_length <= 0) return nullptr;
+  beside[exe_length] = '\0';
+  char* slash = std::strrchr(beside, '/');
+  if (!slash) return nullptr;
+  const size_t folder = static_cast<size_t>(slash - beside) + 1;
+  if (folder + length >= sizeof beside) return nullptr;
+  std::memcpy(beside + folder, name, length + 1);
+  return std::fopen(beside, mode);
+}
+
+int load_image(const char* path, Pixel* destination, int capacity) {
+  if (!destination || capacity <= 0) return 1;
+  FILE* file = open_data_file(path, "rb");
+  if (!file) return 1;
+
+  long size = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+  if (size <= 0 || size > INT_MAX || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return 1;
+  }
+  uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(size)));
+  const size_t got = bytes ? std::fread(bytes, 1, static_cast<size_t>(size), file) : 0;
+  std::fclose(file);
+
+  int result = 1;
+  if (got == static_cast<size_t>(size)) {
+    GifDecoder decoder;
+    // The size is checked before anything is decoded: a picture that does not
+    // fit is refused whole, never cut.
+    if (decoder.open(bytes, static_cast<int>(size)) != 0 &&
+        static_cast<int64_t>(decoder.width()) * decoder.height() <= capacity &&
+        decoder.decode_pixels(destination))
+      result = 0;
+  }
+  std::free(bytes);
+  return result;
+}
