@@ -497,6 +497,10 @@ int make_logos(const std::string& out_dir, const std::string& assets_dir) {
     const std::string file = greeting_file(group);
     Picture picture = begin_picture(file.c_str(), 400, 384);
     const Scheme s = scheme_of(colours);
+    // Drawn a little under full size: five logos share the screen at once.
+    cairo_translate(picture.cr, CX, CY);
+    cairo_scale(picture.cr, 0.86, 0.86);
+    cairo_translate(picture.cr, -CX, -CY);
     draw_logo(picture.cr, group, font_file.c_str(), style, s, icon);
     WriteStyle write;
     write.keyed = true;
