@@ -68,3 +68,56 @@ void run_timeline();
 // watch the timeline through it.
 using FrameObserver = void (*)(int phase, const MusicPosition& drawn_from);
 void set_frame_observer(FrameObserver observer);
+
+// ---- assets ----
+
+// The pictures decoded once at start-up, each into its own buffer, rows packed
+// (stride = width). A file that is missing leaves its buffer zero.
+constexpr int GREETING_COUNT = 37;
+constexpr int GREETING_WIDTH = 400;
+constexpr int GREETING_HEIGHT = 384;
+constexpr int GREETING_PIXELS = GREETING_WIDTH * GREETING_HEIGHT;
+constexpr int TEXT_COUNT = 23;
+constexpr int TEXT_WIDTH = 512;
+constexpr int TEXT_HEIGHT = 28;
+constexpr int TEXT_PIXELS = TEXT_WIDTH * TEXT_HEIGHT;
+constexpr int CREDIT_WIDTH = 334;
+constexpr int CREDIT_HEIGHT = 100;
+
+extern Pixel img_portrait[361 * 300];
+extern Pixel img_cap[314 * 142];
+extern Pixel img_shirt[167 * 91];
+extern Pixel img_bra_left[45 * 59];
+extern Pixel img_bra_right[45 * 59];
+extern Pixel img_trousers[163 * 70];
+extern Pixel img_columns[94 * 480];
+extern Pixel img_flicker_1[200 * 384];
+extern Pixel img_flicker_2[200 * 384];
+// Slot k starts k × GREETING_PIXELS in; slots follow the file names sorted ignoring case.
+extern Pixel img_greetings[GREETING_COUNT * GREETING_PIXELS];
+// Slot k holds "gfx//text<k + 1>.gif": text strip k + 1.
+extern Pixel img_text[TEXT_COUNT * TEXT_PIXELS];
+extern Pixel img_hangers[512 * 384];
+extern Pixel img_final[512 * 384];
+extern Pixel img_credit1[CREDIT_WIDTH * CREDIT_HEIGHT];
+extern Pixel img_credit2[CREDIT_WIDTH * CREDIT_HEIGHT];
+extern Pixel img_credit3[CREDIT_WIDTH * CREDIT_HEIGHT];
+extern Pixel img_credit4[CREDIT_WIDTH * CREDIT_HEIGHT];
+extern Pixel img_credit5[CREDIT_WIDTH * CREDIT_HEIGHT];
+extern Pixel img_credit6[CREDIT_WIDTH * CREDIT_HEIGHT];
+extern Pixel img_credit7[CREDIT_WIDTH * CREDIT_HEIGHT];
+
+// The greeting logos' files, in slot order.
+extern const char* const greeting_files[GREETING_COUNT];
+
+// One load of the start-up list: the file, its buffer and the buffer's size in pixels.
+struct AssetLoad {
+  const char* path;
+  Pixel* pixels;
+  int capacity;
+};
+constexpr int ASSET_COUNT = 78;
+extern const AssetLoad asset_loads[ASSET_COUNT];
+
+// Decodes every asset in the start-up order; returns how many loaded.
+int load_assets();
