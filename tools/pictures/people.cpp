@@ -54,23 +54,23 @@ void draw_portrait(cairo_t* cr) {
   cairo_curve_to(cr, 170, 140, 160, 100, 170, 60);
   cairo_close_path(cr);
   outline(cr, skin());
-  // Shadow along the cheek and the jaw.
-  cairo_move_to(cr, 196, 150);
-  cairo_curve_to(cr, 214, 166, 232, 172, 246, 172);
-  set_colour(cr, shade(skin(), -0.14));
-  cairo_set_line_width(cr, 5);
-  cairo_stroke(cr);
-  ellipse(cr, 236, 134, 11, 7);  // blush
-  set_colour(cr, mix(skin(), P0, 0.18));
+  ellipse(cr, 238, 132, 10, 6);  // blush
+  set_colour(cr, mix(skin(), P0, 0.16));
   cairo_fill(cr);
-  // Lips.
-  cairo_move_to(cr, 266, 136);
-  cairo_curve_to(cr, 262, 134, 256, 135, 252, 141);
-  cairo_curve_to(cr, 256, 146, 261, 150, 262, 150);
-  cairo_curve_to(cr, 264, 146, 262, 142, 263, 141);
+  // Lips on the edge of the profile, and the line of the mouth.
+  cairo_move_to(cr, 267, 135);
+  cairo_curve_to(cr, 263, 134, 260, 137, 259, 141);
+  cairo_curve_to(cr, 260, 146, 263, 150, 262, 151);
+  cairo_curve_to(cr, 266, 147, 264, 143, 263, 141);
+  cairo_curve_to(cr, 266, 139, 268, 137, 267, 135);
   cairo_close_path(cr);
-  set_colour(cr, mix(P0, skin(), 0.2));
+  set_colour(cr, mix(P0, skin(), 0.35));
   cairo_fill(cr);
+  cairo_move_to(cr, 263, 141.5);
+  cairo_line_to(cr, 255, 142.5);
+  set_colour(cr, ink());
+  cairo_set_line_width(cr, 1.8);
+  cairo_stroke(cr);
   // Eye: a long almond, lashes and a brow arch.
   cairo_move_to(cr, 236, 102);
   cairo_curve_to(cr, 242, 96, 250, 96, 254, 101);

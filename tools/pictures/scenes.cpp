@@ -40,7 +40,7 @@ void draw_tape(cairo_t* cr) {
     cairo_set_line_width(cr, major ? 2.2 : 1.4);
     cairo_stroke(cr);
     if (major && i > 0) {
-      char number[8];
+      char number[16];
       std::snprintf(number, sizeof number, "%d", i / 5);
       set_colour(cr, i % 50 == 0 ? P0 : ink());
       cairo_move_to(cr, (left + right) / 2 - text_width(cr, number) / 2, y + 6);
@@ -228,15 +228,25 @@ void draw_hangers(cairo_t* cr) {
   const Colour cloths[5] = {shade(P1, -0.3), shade(P0, 0.05), shade(P2, -0.4), shade(P3, -0.22), shade(P0, -0.25)};
   for (int i = 0; i < 9; ++i)
     garment(cr, kinds[i], 64 + i * 48 + (i % 2) * 4, 36, cloths[(i * 3) % 5], patterns[i]);
-  // Shoes on the floor.
-  for (int i = 0; i < 4; ++i) {
-    const double sx = 90 + i * 100;
-    for (int k = 0; k < 2; ++k) {
-      cairo_move_to(cr, sx + k * 22, 366);
-      cairo_curve_to(cr, sx + k * 22 + 4, 350, sx + k * 22 + 16, 352, sx + k * 22 + 20, 366);
-      cairo_close_path(cr);
-      outline(cr, shade(P0, -0.1 - 0.1 * (i % 2)), 2);
+  // Shopping bags and a hat box on the floor.
+  for (int i = 0; i < 3; ++i) {
+    const double bx = 70 + i * 170, w = 40 + (i % 2) * 16, h = 34 - (i % 2) * 6;
+    const Colour bag = i == 1 ? shade(P1, -0.35) : shade(P2, -0.3);
+    if (i == 1) {
+      ellipse(cr, bx, 352, w / 2 + 6, 7);
+      outline(cr, shade(bag, -0.2), 2);
+      cairo_rectangle(cr, bx - w / 2, 352, w, 20);
+      outline(cr, bag, 2);
+      ellipse(cr, bx, 352, w / 2 + 6, 7);
+      outline(cr, shade(bag, 0.15), 2);
+      continue;
     }
+    cairo_arc(cr, bx, 378 - h, 9, M_PI, 2 * M_PI);
+    set_colour(cr, ink());
+    cairo_set_line_width(cr, 3);
+    cairo_stroke(cr);
+    cairo_rectangle(cr, bx - w / 2, 378 - h, w, h);
+    outline(cr, bag, 2);
   }
 }
 
@@ -392,9 +402,14 @@ void draw_final(cairo_t* cr) {
   cairo_stroke(cr);
 
   // Scissors and a spool left on the stage, a pair of pins.
-  draw_icon(cr, Icon::spool, 300, 340, 26, shade(P1, -0.2), ink());
-  draw_icon(cr, Icon::scissors, 262, 346, 34, P2, ink());
-  draw_icon(cr, Icon::pin, 488, 326, 16, P1, ink());
+  // (kept below the line of text that the credits scene lays across y 332..359)
+  draw_icon(cr, Icon::spool, 236, 370, 20, shade(P1, -0.2), ink());
+  cairo_save(cr);
+  cairo_translate(cr, 272, 372);
+  cairo_rotate(cr, 1.2);
+  draw_icon(cr, Icon::scissors, 0, 0, 30, P2, ink());
+  cairo_restore(cr);
+  draw_icon(cr, Icon::pin, 312, 370, 14, P1, ink());
 }
 
 }  // namespace
