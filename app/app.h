@@ -29,6 +29,8 @@ struct RunOptions {
   std::string frames_path;
   std::string wav_path;
   std::vector<SnapshotRequest> snapshots;
+  std::string capture_path;
+  int capture_scale = 3;
 };
 
 enum class OptionsResult { Run, ExitOk, ExitUsage };
@@ -42,11 +44,19 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options);
 bool record_open(RunOptions* options);
 // After each presented frame: the frame log line and any snapshot due at this position.
 void record_frame(const Pixel* canvas, const MusicPosition& drawn_from);
-void record_close();
+void record_close(const MusicPosition& last);
 // CRC-32 (zlib) of the picture as R, G, B bytes in storage order.
 uint32_t picture_crc(const Pixel* canvas);
 // 8-bit RGB PNG of a 512x384 canvas; false on failure.
 bool write_png(const char* path, const Pixel* canvas);
+
+// Video capture of an offline run: H.264 at fps with the picture scaled by scale, and
+// AAC audio. capture_close is false when the file could not be finished, and then
+// removes it.
+bool capture_open(const char* path, int fps, int scale);
+void capture_frame(const Pixel* canvas);
+void capture_audio(const int16_t* stereo, int frames);
+bool capture_close();
 
 // ---- the run ----
 
@@ -63,6 +73,10 @@ extern int32_t greeting_base_order;
 
 // The sixteen phases, from the position of the first read to the end.
 void run_timeline();
+// Order 8's fade at a row (100 at row 0, 1 at row 63 and held there), and order 25's
+// wipe in rows (6 a row, held at the canvas height).
+int fade_percent(int row);
+int wipe_rows(int row);
 
 // Called after every presented frame with the phase (1..16) that presented it; tests
 // watch the timeline through it.

@@ -16,6 +16,8 @@ const char* const USAGE =
     "  --frames FILE            write the frame log (frame, order, row, time_ms, crc32)\n"
     "  --snapshot O:R:FILE.png  write the first frame presented at order O, row R (repeatable)\n"
     "  --wav FILE               write the audio of an offline run\n"
+    "  --capture FILE.mp4       an offline run encoded as video with its sound\n"
+    "  --capture-scale N        the video's pixels per canvas pixel (default 3)\n"
     "  --help, --version\n"
     "Escape or closing the window ends the program.\n";
 
@@ -67,7 +69,8 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
     } else if (std::strcmp(arg, "--render") == 0) {
       options->offline = true;
     } else if (needs_value("--depth") || needs_value("--fps") || needs_value("--frames") ||
-               needs_value("--snapshot") || needs_value("--wav")) {
+               needs_value("--snapshot") || needs_value("--wav") || needs_value("--capture") ||
+               needs_value("--capture-scale")) {
       if (!value) return usage_error("missing value for", arg);
       ++i;
       if (std::strcmp(arg, "--depth") == 0) {
@@ -80,6 +83,12 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
         options->frames_path = value;
       } else if (std::strcmp(arg, "--wav") == 0) {
         options->wav_path = value;
+      } else if (std::strcmp(arg, "--capture") == 0) {
+        options->capture_path = value;
+        options->offline = true;
+      } else if (std::strcmp(arg, "--capture-scale") == 0) {
+        if (!parse_int(value, 1, 8, &options->capture_scale))
+          return usage_error("--capture-scale must be 1 to 8, not", value);
       } else {
         SnapshotRequest request;
         if (!parse_snapshot(value, &request)) return usage_error("--snapshot wants ORDER:ROW:FILE.png, not", value);

@@ -1,6 +1,9 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 
 #include "app/app.h"
@@ -9,6 +12,25 @@ namespace {
 RunOptions* recording = nullptr;
 std::FILE* frame_log = nullptr;
 long frame_index = 0;
+bool capturing = false;
+
+// One updating line on a terminal while an offline run works.
+bool show_progress = false;
+std::chrono::steady_clock::time_point progress_start, progress_shown;
+
+void progress(const MusicPosition& at, bool last) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!last && now - progress_shown < std::chrono::milliseconds(250)) return;
+  progress_shown = now;
+  const double wall = std::chrono::duration<double>(now - progress_start).count();
+  const double length = music_length_ms() > 0 ? music_length_ms() : 1;
+  const double done = at.time / length;
+  const double speed = wall > 0 ? at.time / 1000.0 / wall : 0;  // music seconds per second
+  const int left = speed > 0 ? static_cast<int>((length - at.time) / 1000.0 / speed) : 0;
+  std::fprintf(stderr, "\r%3d%%  order %2d row %2d  %6.0f fps  %d:%02d left ", static_cast<int>(done * 100 + 0.5),
+               at.order, at.row, wall > 0 ? (frame_index + 1) / wall : 0.0, left / 60, left % 60);
+  if (last) std::fputc('\n', stderr);
+}
 
 void rgb_row(const Pixel* src, uint8_t* out) {
   for (int x = 0; x < SCREEN_WIDTH; ++x) {
@@ -56,6 +78,9 @@ bool write_png(const char* path, const Pixel* canvas) {
 bool record_open(RunOptions* options) {
   recording = options;
   frame_index = 0;
+  capturing = !options->capture_path.empty();
+  show_progress = options->offline && isatty(2);
+  progress_start = progress_shown = std::chrono::steady_clock::now();
   if (options->frames_path.empty()) return true;
   frame_log = std::fopen(options->frames_path.c_str(), "w");
   if (!frame_log) return false;
@@ -68,6 +93,8 @@ void record_frame(const Pixel* canvas, const MusicPosition& drawn_from) {
   if (frame_log)
     std::fprintf(frame_log, "%ld\t%d\t%d\t%d\t%08x\n", frame_index, drawn_from.order, drawn_from.row,
                  drawn_from.time, picture_crc(canvas));
+  if (capturing) capture_frame(canvas);
+  if (show_progress) progress(drawn_from, false);
   for (SnapshotRequest& s : recording->snapshots) {
     if (s.written || s.order != drawn_from.order || s.row != drawn_from.row) continue;
     s.written = true;
@@ -76,7 +103,8 @@ void record_frame(const Pixel* canvas, const MusicPosition& drawn_from) {
   ++frame_index;
 }
 
-void record_close() {
+void record_close(const MusicPosition& last) {
+  if (show_progress && frame_index > 0) progress(last, true);
   if (frame_log) std::fclose(frame_log);
   frame_log = nullptr;
   recording = nullptr;

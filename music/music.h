@@ -79,6 +79,8 @@ struct SoundSettings {
   SoundMode mode = SoundMode::Live;
   int fps = 60;
   const char* wav_path = nullptr;  // offline only
+  // Offline only: receives every block of audio as it is mixed, in order.
+  void (*audio_sink)(const int16_t* stereo, int frames) = nullptr;
 };
 
 // Selects the program's own player for the next music_init.
@@ -95,3 +97,5 @@ enum class SoundOutput { None, Device, Silent, Offline };
 SoundOutput music_output();
 // False when the WAV file of an offline run could not be written completely.
 bool music_wav_ok();
+// The module's length in milliseconds as the program's own player plays it once.
+int32_t music_length_ms();

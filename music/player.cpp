@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +22,9 @@ namespace {
 constexpr int CHUNK_FRAMES = 128;   // position resolution: 2.9 ms at 44.1 kHz
 constexpr int MARK_CAPACITY = 8192; // 24 s of marks, far more than any device buffer
 constexpr int DEVICE_FRAMES = 1024;
+// Reported once the module has ended: the order list's end mark, past every order of
+// any module the scenes could follow, so that a short module ends the production too.
+constexpr int32_t END_ORDER = 255;
 
 struct Mark {
   int64_t sample;  // first sample of the chunk
@@ -39,6 +43,7 @@ class OpenmptPlayer final : public SoundLayer {
   void configure(const SoundSettings& s) { settings_ = s; }
   SoundOutput output() const { return output_; }
   bool wav_ok() const { return wav_.ok(); }
+  int32_t length_ms() const { return static_cast<int32_t>(duration_ * 1000); }
 
   float get_version() override { return SOUND_LAYER_VERSION; }
   void set_output(int) override {}
@@ -186,6 +191,7 @@ class OpenmptPlayer final : public SoundLayer {
       const int frames = static_cast<int>(std::min<int64_t>(CHUNK_FRAMES, target - rendered_));
       render(scratch_, frames);
       if (!wav_failed_ && wav_.is_open()) wav_.write(scratch_, frames);
+      if (settings_.audio_sink) settings_.audio_sink(scratch_, frames);
     }
     heard_ = rendered_;
   }
@@ -273,7 +279,7 @@ class OpenmptPlayer final : public SoundLayer {
   }
 
   void push_mark_locked(int64_t sample) {
-    Mark m{sample, order_count_, 0};
+    Mark m{sample, std::max(order_count_, END_ORDER), 0};
     if (!ended_) {
       m.order = openmpt_module_get_current_order(module_);
       m.row = openmpt_module_get_current_row(module_);
@@ -397,3 +403,5 @@ void music_configure(const SoundSettings& settings) { pending_settings = setting
 SoundOutput music_output() { return player.output(); }
 
 bool music_wav_ok() { return player.wav_ok(); }
+
+int32_t music_length_ms() { return player.length_ms(); }

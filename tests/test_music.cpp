@@ -131,7 +131,7 @@ TEST(MusicOffline, TheClockFollowsTheModuleFrameByFrame) {
       ASSERT_EQ(p.order, row / 16) << frames;
       ASSERT_EQ(p.row, row % 16) << frames;
     } else {
-      ASSERT_EQ(p.order, 4) << "after the end the order is past the last one";
+      ASSERT_EQ(p.order, 255) << "after the end the order is the list's end mark";
     }
   }
   // Jumping to an order takes effect at once offline.
