@@ -30,6 +30,16 @@ case $mode in
   test)
     ctest --test-dir build --output-on-failure -j"$jobs" -LE slow
     ctest --test-dir build --output-on-failure -L slow
+    # The GIF decoder under libFuzzer for 60 s, seeded with the files the tests wrote.
+    CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz >/dev/null
+    cmake --build build-fuzz -j"$jobs"
+    mkdir -p build-fuzz/corpus
+    if ! build-fuzz/fuzz_gif -max_total_time=60 -max_len=16384 -print_final_stats=1 -artifact_prefix=build-fuzz/ \
+      build-fuzz/corpus build/gif-corpus >build-fuzz/fuzz.log 2>&1; then
+      tail -n 60 build-fuzz/fuzz.log
+      exit 1
+    fi
+    grep -E "^Done [0-9]+ runs" build-fuzz/fuzz.log
     # Once more with the sanitizers; the benchmarks are left out of that build.
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON >/dev/null
     cmake --build build-asan -j"$jobs"
