@@ -46,5 +46,28 @@ void set_random_state(int32_t state);
 // ---- canvas operations ----
 
 // ---- blits ----
+// Sources are packed width x height (stride = width); the target is a full canvas.
+// Flags are tested as bytes: zero is off, anything else on. Nothing outside the
+// canvas is ever written; blit and blit_scaled never write canvas column 0.
+
+// Source pixel (i, j) lands at (x + i, y + j). Opaque: colour with top byte 0, key
+// pixels included. Blended: d + floor((s - d) * A / 256) per channel with top byte
+// A, alpha-0 pixels skipped.
+void blit(const Pixel* source, int width, int height, Pixel* canvas, int x, int y, int blend);
+// How many pixels the blended blit mixes at once: 0 one, 1 four, 2 eight; clamped to
+// what the processor offers (the best is chosen at start). Every level gives the same
+// pixels; for tests and benchmarks. Returns the level now in effect.
+int set_blend_level(int level);
+// Forward mapping about (centre_x, centre_y), each source pixel written whole and two
+// pixels wide; alpha-0 pixels are skipped and row 0 is never written. Columns are
+// clipped before turning (unrotated column 0 or less is skipped), so a turned pixel
+// may still land in column 0.
+void blit_rotated(const Pixel* source, int width, int height, Pixel* canvas, int centre_x,
+                  int centre_y, int angle);
+// Error-stepped stretch of the whole source into x0..x1, y0..y1 (the accumulators run
+// on across columns and rows); with key set, words equal to COLOR_KEY are not drawn.
+// Row 0 is never written.
+void blit_scaled(int x0, int y0, int x1, int y1, Pixel* canvas, int source_width,
+                 int source_height, const Pixel* source, int key);
 
 // ---- lines, circles and polygons ----
