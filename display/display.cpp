@@ -1,21 +1,241 @@
 #include "display/display.h"
 
+#include <SDL.h>
+
+#include <cstdlib>
+#include <initializer_list>
+
 namespace {
 DisplaySettings settings;
-bool is_open = false;
+bool is_open = false;  // the offline stand-in
+
+// The live display: one per process.
+struct LiveDisplay {
+  int width = 0;
+  int height = 0;
+  int active = 0;  // frames are presented only while nonzero
+  bool video_started = false;
+  bool saver_off = false;
+  bool texture_lost = false;
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  Uint32 format = SDL_PIXELFORMAT_UNKNOWN;
+  PixelConverter converter = nullptr;
+  int depth = 0;
+};
+LiveDisplay live;
+
+// Bits per pixel as storage: SDL calls its XRGB formats 24-bit and 5-5-5 15-bit.
+int storage_bits(Uint32 format) { return SDL_BYTESPERPIXEL(format) * 8; }
+
+PixelConverter converter_for(Uint32 format) {
+  if (SDL_ISPIXELFORMAT_FOURCC(format) || SDL_ISPIXELFORMAT_INDEXED(format)) return nullptr;
+  int bpp = 0;
+  Uint32 red = 0, green = 0, blue = 0, alpha = 0;
+  if (!SDL_PixelFormatEnumToMasks(format, &bpp, &red, &green, &blue, &alpha)) return nullptr;
+  return select_converter(storage_bits(format), red, green, blue);
+}
+
+SDL_Texture* create_texture(Uint32 format) {
+  SDL_Texture* texture =
+      SDL_CreateTexture(live.renderer, format, SDL_TEXTUREACCESS_STREAMING, live.width, live.height);
+  // The canvases' top byte is a flag, not opacity: an ARGB texture must not blend.
+  if (texture != nullptr) SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+  return texture;
+}
+
+// Among the renderer's own texture formats of this depth, those without alpha first.
+bool open_texture_of_depth(const SDL_RendererInfo& info, int depth) {
+  for (int pass = 0; pass < 2; ++pass) {
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+      const Uint32 format = info.texture_formats[i];
+      if (storage_bits(format) != depth || SDL_ISPIXELFORMAT_ALPHA(format) != (pass == 1)) continue;
+      const PixelConverter converter = converter_for(format);
+      if (converter == nullptr) continue;
+      SDL_Texture* texture = create_texture(format);
+      if (texture == nullptr) continue;
+      live.texture = texture;
+      live.format = format;
+      live.converter = converter;
+      live.depth = depth;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool has_exact_mode(int width, int height) {
+  const int modes = SDL_GetNumDisplayModes(0);
+  for (int i = 0; i < modes; ++i) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDisplayMode(0, i, &mode) == 0 && mode.w == width && mode.h == height) return true;
+  }
+  return false;
+}
+
+int open_live(const char* title, int width, int height) {
+  const int depth = settings.depth;
+  if (depth != 0 && depth != 32 && depth != 24 && depth != 16) return 0;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  live.video_started = true;
+  live.width = width;
+  live.height = height;
+
+  // Fullscreen in a 512x384 mode where the display has one, else at the desktop's
+  // mode with the picture scaled to fit.
+  Uint32 flags = SDL_WINDOW_RESIZABLE;
+  int window_width = width, window_height = height;
+  if (!settings.windowed) {
+    flags = SDL_WINDOW_FULLSCREEN;
+    SDL_Rect desktop;
+    if (!has_exact_mode(width, height) && SDL_GetDisplayBounds(0, &desktop) == 0) {
+      // Made at the desktop's size from the start: with no window manager to grant
+      // the fullscreen state, the window still covers the screen.
+      flags = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+      window_width = desktop.w;
+      window_height = desktop.h;
+    }
+  }
+  live.window = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_CENTERED,
+                                 SDL_WINDOWPOS_CENTERED, window_width, window_height, flags);
+  if (live.window == nullptr) return 0;
+  SDL_ShowCursor(SDL_DISABLE);
+
+  live.renderer = SDL_CreateRenderer(live.window, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (live.renderer == nullptr) live.renderer = SDL_CreateRenderer(live.window, -1, 0);
+  if (live.renderer == nullptr) return 0;
+  // Scaled to fit with 4:3 kept; the bars stay black.
+  SDL_RenderSetLogicalSize(live.renderer, width, height);
+  SDL_SetRenderDrawColor(live.renderer, 0, 0, 0, 255);
+
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(live.renderer, &info) != 0) return 0;
+  bool found = false;
+  for (const int candidate : {32, 24, 16}) {
+    if (depth != 0 && candidate != depth) continue;
+    if (open_texture_of_depth(info, candidate)) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) return 0;
+
+  SDL_DisableScreenSaver();
+  live.saver_off = true;
+  // Under a bare X server no focus event may ever come: a window that is on screen
+  // at open counts as active until the window system says otherwise.
+  const Uint32 state = SDL_GetWindowFlags(live.window);
+  live.active = (state & SDL_WINDOW_SHOWN) && !(state & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+  return 1;
+}
+
+void end_process() {
+  display_close();
+  // Audio, if the music runs on SDL too, stops before the exit handlers run.
+  SDL_Quit();
+  std::exit(0);
+}
 }  // namespace
 
 void display_configure(const DisplaySettings& s) { settings = s; }
 
-int display_open(const char*, int width, int height) {
+int display_open(const char* title, int width, int height) {
   if (width != SCREEN_WIDTH || height != SCREEN_HEIGHT) return 0;
-  if (settings.mode != DisplayMode::Offline) return 0;  // no live display yet
-  is_open = true;
+  if (settings.mode == DisplayMode::Offline) {
+    is_open = true;
+    return 1;
+  }
+  if (live.window != nullptr || live.video_started) return 0;  // already open
+  if (open_live(title, width, height)) return 1;
+  display_close();  // nothing half-made stays behind
+  return 0;
+}
+
+int display_window_proc(const SDL_Event* event) {
+  if (event == nullptr) return 0;
+  switch (event->type) {
+    case SDL_QUIT:
+      end_process();
+      break;
+    case SDL_KEYDOWN:
+      if (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.scancode == SDL_SCANCODE_ESCAPE)
+        end_process();
+      break;
+    case SDL_WINDOWEVENT:
+      if (live.window == nullptr || event->window.windowID != SDL_GetWindowID(live.window)) break;
+      switch (event->window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          end_process();
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SHOWN:
+          live.active = 1;
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+        case SDL_WINDOWEVENT_MINIMIZED:
+        case SDL_WINDOWEVENT_HIDDEN:
+          live.active = 0;
+          break;
+        default:
+          break;
+      }
+      break;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+      live.texture_lost = true;
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+int display_update(const Pixel* canvas) {
+  if (settings.mode == DisplayMode::Offline) return is_open ? 1 : 0;
+  if (live.window == nullptr) return 0;
+
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) display_window_proc(&event);
+
+  if (!live.active) {
+    SDL_Delay(1);
+    return 1;
+  }
+  if (live.texture_lost || live.texture == nullptr) {
+    // The renderer's textures are gone with its device: make ours anew.
+    if (live.texture != nullptr) SDL_DestroyTexture(live.texture);
+    live.texture = create_texture(live.format);
+    live.texture_lost = false;
+  }
+  if (canvas == nullptr || live.texture == nullptr) return 0;
+
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(live.texture, nullptr, &pixels, &pitch) != 0) return 0;
+  uint8_t* row = static_cast<uint8_t*>(pixels);
+  for (int y = 0; y < live.height; ++y) live.converter(canvas + y * live.width, row + y * pitch, live.width);
+  SDL_UnlockTexture(live.texture);
+
+  SDL_RenderClear(live.renderer);
+  SDL_RenderCopy(live.renderer, live.texture, nullptr, nullptr);
+  SDL_RenderPresent(live.renderer);
+  SDL_Delay(0);
   return 1;
 }
 
-int display_update(const Pixel*) { return is_open ? 1 : 0; }
+void display_close() {
+  is_open = false;
+  if (live.texture != nullptr) SDL_DestroyTexture(live.texture);
+  if (live.renderer != nullptr) SDL_DestroyRenderer(live.renderer);
+  if (live.window != nullptr) {
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_DestroyWindow(live.window);
+  }
+  if (live.saver_off) SDL_EnableScreenSaver();
+  if (live.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  live = LiveDisplay{};
+}
 
-void display_close() { is_open = false; }
-
-int display_depth() { return 0; }
+int display_depth() { return live.window != nullptr ? live.depth : 0; }

@@ -9,6 +9,22 @@
 // Converts count Pixels into one display row; writes count * bytes-per-pixel bytes.
 using PixelConverter = void (*)(const Pixel* source, uint8_t* destination, int32_t count);
 
+// The converter for a display format given by its bits per pixel (the storage size:
+// 32, 24 or 16) and its exact red, green and blue masks; nullptr for any other format.
+PixelConverter select_converter(int bits_per_pixel, uint32_t red_mask, uint32_t green_mask,
+                                uint32_t blue_mask);
+
+// Every converter truncates each channel to its kept top bits. Destinations are
+// little-endian and need no alignment; a count of 0 or less writes nothing.
+void convert_xrgb32(const Pixel* source, uint8_t* destination, int32_t count);  // word as is
+void convert_xbgr32(const Pixel* source, uint8_t* destination, int32_t count);  // R low, top 0
+void convert_rgb24(const Pixel* source, uint8_t* destination, int32_t count);   // bytes B G R
+void convert_bgr24(const Pixel* source, uint8_t* destination, int32_t count);   // bytes R G B
+void convert_rgb565(const Pixel* source, uint8_t* destination, int32_t count);
+void convert_bgr565(const Pixel* source, uint8_t* destination, int32_t count);
+void convert_rgb555(const Pixel* source, uint8_t* destination, int32_t count);  // bit 15 zero
+void convert_bgr555(const Pixel* source, uint8_t* destination, int32_t count);  // bit 15 zero
+
 // ---- display ----
 
 enum class DisplayMode {
@@ -34,3 +50,9 @@ void display_close();
 
 // Bits per pixel of the open display's format (0 when offline or closed).
 int display_depth();
+
+// The live display's handler for one window-system event, run by display_update's
+// message pump: focus and minimise set whether frames are shown; Escape and a close
+// request close the display and end the process with status 0. Returns 0.
+union SDL_Event;
+int display_window_proc(const SDL_Event* event);

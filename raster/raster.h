@@ -44,6 +44,22 @@ int32_t random_state();
 void set_random_state(int32_t state);
 
 // ---- canvas operations ----
+// Flat runs of packed Pixels (stride = width); none of them clips, the caller passes
+// sizes that fit. A null buffer or a size of 0 or less does nothing.
+
+// count pixels of one colour; each component keeps its low 8 bits.
+void fill_pixels(Pixel* pixels, int32_t count, int red, int green, int blue, int alpha);
+void copy_pixels(const Pixel* source, Pixel* destination, int32_t width, int32_t height);
+// Red, green and blue inverted, the top byte kept.
+void invert_canvas(Pixel* pixels, int32_t width, int32_t height);
+// percent 50..100 scales red and green and keeps blue; below 50 red and green go and
+// blue is scaled by percent + 50. percent is held to 0..100.
+void fade_canvas(Pixel* pixels, int32_t width, int32_t height, int32_t percent);
+// A whole canvas of greys, one next_random() draw per pixel in storage order.
+void fill_noise(Pixel* pixels, int alpha);
+// Rows 1 .. height - 2 shifted sideways by trunc(sin(k) * amplitude), k = (time / 16 +
+// row / 8) mod 360 in radians; what leaves one end of a row comes back in at the other.
+void wave_rows(int32_t time, Pixel* pixels, int32_t width, int32_t height, int32_t amplitude);
 
 // ---- blits ----
 // Sources are packed width x height (stride = width); the target is a full canvas.

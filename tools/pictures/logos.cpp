@@ -325,8 +325,8 @@ void style_patch(cairo_t* cr, const std::string& name, const char* f, const Sche
   const std::vector<std::string> words = words_of(upper(name));
   double y = words.size() > 1 ? -10 : 14;
   for (const std::string& w_ : words) {
-    fit(cr, f, w_.c_str(), 46, w - 140);
-    centred_text_path(cr, w_.c_str(), 34, y + cap_height(cr) / 2);
+    fit(cr, f, w_.c_str(), 50, w - 112);
+    centred_text_path(cr, w_.c_str(), 30, y + cap_height(cr) / 2);
     set_colour(cr, s.line);
     cairo_fill(cr);
     y += 42;

@@ -1,0 +1,269 @@
+// The display under SDL's dummy video driver: what reaches the window, activation,
+// the ways it fails to open, and the ways it ends the process.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "display/display.h"
+
+namespace {
+const char* const TITLE = "orvel test";
+
+struct DummyVideo : ::testing::Environment {
+  void SetUp() override { setenv("SDL_VIDEODRIVER", "dummy", 0); }
+};
+const auto* const dummy_video = ::testing::AddGlobalTestEnvironment(new DummyVideo);
+
+DisplaySettings live_settings(int depth = 0) {
+  DisplaySettings s;
+  s.mode = DisplayMode::Live;
+  s.windowed = true;
+  s.depth = depth;
+  return s;
+}
+
+std::vector<Pixel> test_picture(uint32_t salt) {
+  std::vector<Pixel> canvas(SCREEN_PIXELS);
+  for (int y = 0; y < SCREEN_HEIGHT; ++y)
+    for (int x = 0; x < SCREEN_WIDTH; ++x)
+      // Alpha 0 on every other pixel: the top byte must not act as opacity.
+      canvas[y * SCREEN_WIDTH + x] = pack_pixel(x / 2 + salt, y * 2 / 3, (x + y) * 7 + salt, (x & 1) ? 0 : 255);
+  return canvas;
+}
+
+SDL_Window* our_window() {
+  for (Uint32 id = 1; id < 256; ++id)
+    if (SDL_Window* w = SDL_GetWindowFromID(id)) return w;
+  return nullptr;
+}
+
+// What the window shows, as 0x00RRGGBB words.
+std::vector<Pixel> read_window() {
+  std::vector<Pixel> out(SCREEN_PIXELS);
+  SDL_Renderer* renderer = SDL_GetRenderer(our_window());
+  EXPECT_NE(renderer, nullptr);
+  if (renderer == nullptr) return out;
+  EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, out.data(), SCREEN_WIDTH * 4), 0)
+      << SDL_GetError();
+  for (Pixel& p : out) p &= 0xFFFFFFu;
+  return out;
+}
+
+// Each channel's top `kept` bits (8 for exact).
+::testing::AssertionResult shows(const std::vector<Pixel>& window, const std::vector<Pixel>& canvas, int kept) {
+  const Pixel mask = (0xFFu << (8 - kept)) & 0xFFu;
+  const Pixel channels = mask | (mask << 8) | (mask << 16);
+  for (int i = 0; i < SCREEN_PIXELS; ++i)
+    if ((window[i] & channels) != (canvas[i] & channels))
+      return ::testing::AssertionFailure() << "pixel " << i % SCREEN_WIDTH << "," << i / SCREEN_WIDTH << ": window "
+                                           << std::hex << window[i] << ", canvas " << canvas[i];
+  return ::testing::AssertionSuccess();
+}
+
+void push_window_event(Uint8 what) {
+  SDL_Event event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.windowID = SDL_GetWindowID(our_window());
+  event.window.event = what;
+  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+}
+
+void push_key(SDL_Keycode key, SDL_Scancode scancode) {
+  SDL_Event event{};
+  event.type = SDL_KEYDOWN;
+  event.key.windowID = SDL_GetWindowID(our_window());
+  event.key.state = SDL_PRESSED;
+  event.key.keysym.sym = key;
+  event.key.keysym.scancode = scancode;
+  ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
+}
+
+bool software_renderer_offers(int depth) {
+  for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
+    SDL_RendererInfo info;
+    if (SDL_GetRenderDriverInfo(i, &info) != 0 || std::string(info.name) != "software") continue;
+    for (Uint32 f = 0; f < info.num_texture_formats; ++f)
+      if (static_cast<int>(SDL_BYTESPERPIXEL(info.texture_formats[f])) * 8 == depth) return true;
+  }
+  return false;
+}
+}  // namespace
+
+TEST(Display, OfflineModeOpensNoWindow) {
+  DisplaySettings s;
+  s.mode = DisplayMode::Offline;
+  display_configure(s);
+  EXPECT_EQ(display_open(TITLE, 320, 200), 0);
+  ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+  EXPECT_EQ(display_depth(), 0);
+  const std::vector<Pixel> canvas = test_picture(0);
+  EXPECT_EQ(display_update(canvas.data()), 1);
+  display_close();
+  EXPECT_EQ(display_update(canvas.data()), 0);
+}
+
+TEST(Display, PresentsEachDepthTheRendererOffers) {
+  for (const int depth : {32, 24, 16}) {
+    SCOPED_TRACE(depth);
+    display_configure(live_settings(depth));
+    const int opened = display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
+    if (!software_renderer_offers(depth)) {
+      // A depth with no texture format fails to open, and leaves nothing behind.
+      EXPECT_EQ(opened, 0);
+      EXPECT_EQ(our_window(), nullptr);
+      EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+      continue;
+    }
+    ASSERT_EQ(opened, 1);
+    EXPECT_EQ(display_depth(), depth);
+    for (uint32_t frame = 0; frame < 3; ++frame) {
+      const std::vector<Pixel> canvas = test_picture(frame * 40);
+      ASSERT_EQ(display_update(canvas.data()), 1);
+      EXPECT_TRUE(shows(read_window(), canvas, depth == 16 ? 5 : 8)) << "frame " << frame;
+    }
+    display_close();
+    EXPECT_EQ(display_depth(), 0);
+    EXPECT_EQ(our_window(), nullptr);
+  }
+}
+
+TEST(Display, DefaultIsTheDeepestDepthFullscreen) {
+  // SDL would switch the screen saver off by itself without this.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  display_configure(DisplaySettings{});
+  ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
+  EXPECT_EQ(display_depth(), 32);
+  EXPECT_NE(SDL_GetWindowFlags(our_window()) & SDL_WINDOW_FULLSCREEN, 0u);
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  EXPECT_FALSE(SDL_IsScreenSaverEnabled());
+  const std::vector<Pixel> canvas = test_picture(9);
+  EXPECT_EQ(display_update(canvas.data()), 1);
+  display_close();
+}
+
+TEST(Display, FailsToOpenWithoutAVideoDriverOrWithAWrongDepth) {
+  const std::string driver = getenv("SDL_VIDEODRIVER");
+  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+  display_configure(live_settings());
+  EXPECT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 0);
+  setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
+
+  for (const int depth : {8, 15, 30, -32}) {
+    display_configure(live_settings(depth));
+    EXPECT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 0) << depth;
+  }
+  display_configure(live_settings());
+  EXPECT_EQ(display_open(TITLE, 640, 480), 0);
+  EXPECT_EQ(display_update(nullptr), 0);
+
+  // After the failures the display opens as usual, and only once at a time.
+  ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
+  EXPECT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 0);
+  EXPECT_EQ(display_update(nullptr), 0);
+  display_close();
+}
+
+TEST(Display, InactiveWindowShowsNothingNew) {
+  display_configure(live_settings());
+  ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
+  const std::vector<Pixel> first = test_picture(1), second = test_picture(77);
+  ASSERT_EQ(display_update(first.data()), 1);
+
+  push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+  EXPECT_EQ(display_update(second.data()), 1);
+  EXPECT_TRUE(shows(read_window(), first, 8));
+  push_window_event(SDL_WINDOWEVENT_RESTORED);
+  EXPECT_EQ(display_update(second.data()), 1);
+  EXPECT_TRUE(shows(read_window(), second, 8));
+
+  push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+  EXPECT_EQ(display_update(first.data()), 1);
+  EXPECT_TRUE(shows(read_window(), second, 8));
+  push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+  EXPECT_EQ(display_update(first.data()), 1);
+  EXPECT_TRUE(shows(read_window(), first, 8));
+  display_close();
+}
+
+TEST(Display, LostTexturesAreMadeAgain) {
+  display_configure(live_settings(16));
+  ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
+  const std::vector<Pixel> canvas = test_picture(5);
+  SDL_Event event{};
+  event.type = SDL_RENDER_DEVICE_RESET;
+  ASSERT_EQ(SDL_PushEvent(&event), 1);
+  EXPECT_EQ(display_update(canvas.data()), 1);
+  EXPECT_TRUE(shows(read_window(), canvas, 5));
+  EXPECT_EQ(display_depth(), 16);
+  display_close();
+}
+
+namespace {
+// Runs body in a child with the display open; the child's exit status, or -1.
+template <typename Body>
+int child_status(Body body) {
+  fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    display_configure(live_settings());
+    if (display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT) != 1) _exit(90);
+    body();
+    _exit(91);  // the display gave control back
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+void present_once() {
+  const std::vector<Pixel> canvas = test_picture(3);
+  if (display_update(canvas.data()) != 1) _exit(92);
+}
+}  // namespace
+
+TEST(DisplayEnd, EscapeAndCloseRequestsEndTheProcessWithZero) {
+  EXPECT_EQ(child_status([] {
+              present_once();
+              push_key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+              present_once();
+            }),
+            0);
+  EXPECT_EQ(child_status([] {
+              SDL_Event quit{};
+              quit.type = SDL_QUIT;
+              SDL_PushEvent(&quit);
+              present_once();
+            }),
+            0);
+  EXPECT_EQ(child_status([] {
+              push_window_event(SDL_WINDOWEVENT_CLOSE);
+              present_once();
+            }),
+            0);
+  // Whatever is going on: inactive, or with other keys queued before it.
+  EXPECT_EQ(child_status([] {
+              push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+              present_once();
+              push_key(SDLK_a, SDL_SCANCODE_A);
+              push_key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+              present_once();
+            }),
+            0);
+}
+
+TEST(DisplayEnd, OtherKeysDoNothing) {
+  EXPECT_EQ(child_status([] {
+              push_key(SDLK_a, SDL_SCANCODE_A);
+              push_key(SDLK_SPACE, SDL_SCANCODE_SPACE);
+              push_key(SDLK_RETURN, SDL_SCANCODE_RETURN);
+              present_once();
+              present_once();
+            }),
+            91);
+}
