@@ -49,6 +49,7 @@ int run_demo(RunOptions* options) {
 
   // Nothing draws random numbers before this, so the pool is the same every run.
   for (Particle& p : particles) p = spawn_particle();
+  load_assets();
 
   if (music_init(MODULE_PATH) != 0) {
     if (capturing) {

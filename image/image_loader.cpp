@@ -2,7 +2,9 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "image/image.h"
 
@@ -16,17 +18,23 @@ FILE* open_data_file(const char* path, const char* mode) {
   FILE* file = std::fopen(name, mode);
   if (file || name[0] == '/') return file;
 
-  // Beside the executable, so the program runs from any folder.
-  char beside[PATH_MAX];
-  const ssize_t exe_length = readlink("/proc/self/exe", beside, sizeof beside - 1);
+  // Beside the executable, so the program runs from its build folder, then in the
+  // data folder of an installed program (bin/../share/orvel).
+  char exe[PATH_MAX];
+  const ssize_t exe_length = readlink("/proc/self/exe", exe, sizeof exe - 1);
   if (exe_length <= 0) return nullptr;
-  beside[exe_length] = '\0';
-  char* slash = std::strrchr(beside, '/');
+  exe[exe_length] = '\0';
+  char* slash = std::strrchr(exe, '/');
   if (!slash) return nullptr;
-  const size_t folder = static_cast<size_t>(slash - beside) + 1;
-  if (folder + length >= sizeof beside) return nullptr;
-  std::memcpy(beside + folder, name, length + 1);
-  return std::fopen(beside, mode);
+  *slash = '\0';
+  char candidate[PATH_MAX];
+  for (const char* folder : {"/", "/../share/orvel/"}) {
+    if (std::snprintf(candidate, sizeof candidate, "%s%s%s", exe, folder, name) >= static_cast<int>(sizeof candidate))
+      continue;
+    file = std::fopen(candidate, mode);
+    if (file) return file;
+  }
+  return nullptr;
 }
 
 int load_image(const char* path, Pixel* destination, int capacity) {

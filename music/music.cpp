@@ -2,9 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
-#include <unistd.h>
+#include "image/image.h"
 
 namespace {
 constexpr float LOWEST_VERSION = 3.63f;
@@ -83,27 +82,9 @@ void music_frame_presented() {
   if (song_loaded) active->frame_presented();
 }
 
-// The module path is written for another platform: its backslashes become slashes.
-// A relative path that is not found in the working directory is looked up beside the
-// executable, so the program also runs from its build or install folder.
-void* music_file_open(const char* name) {
-  if (!name) return nullptr;
-  std::string path(name);
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file && !path.empty() && path[0] != '/') {
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-      exe[n] = '\0';
-      std::string dir(exe);
-      dir.erase(dir.find_last_of('/') + 1);
-      file = std::fopen((dir + path).c_str(), "rb");
-    }
-  }
-  return file;
-}
+// The module path is written for another platform; the data lookup turns its
+// backslashes into slashes and also searches beside the executable.
+void* music_file_open(const char* name) { return open_data_file(name, "rb"); }
 
 int music_file_close(void* handle) { return std::fclose(static_cast<FILE*>(handle)); }
 
