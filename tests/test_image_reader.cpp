@@ -66,8 +66,8 @@ TEST(BitReader, BlockReadsAreShortenedToWhatIsLeft) {
   BitReader reader;
   reader.init(data, 10);
   uint8_t out[12];
-  std::memset(out, 0xEE, sizeof out);
   EXPECT_EQ(reader.read(out, 6), 6);
+  std::memset(out, 0xEE, sizeof out);
   EXPECT_EQ(reader.read(out, 10), 4);
   EXPECT_EQ(out[0], 7);
   EXPECT_EQ(out[3], 10);
