@@ -87,3 +87,33 @@ void blit_scaled(int x0, int y0, int x1, int y1, Pixel* canvas, int source_width
                  int source_height, const Pixel* source, int key);
 
 // ---- lines, circles and polygons ----
+// Solid colour on a full canvas (stride 512); every pixel outside 512x384 is
+// skipped. Colour components are 0..255.
+
+// count copies of colour from at. Written out eight at a time so that the
+// compiler turns them into vector stores: spans are most of what shapes cost.
+inline void fill_run(Pixel* at, int64_t count, Pixel colour) {
+  int64_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    at[i] = colour, at[i + 1] = colour, at[i + 2] = colour, at[i + 3] = colour;
+    at[i + 4] = colour, at[i + 5] = colour, at[i + 6] = colour, at[i + 7] = colour;
+  }
+  for (; i < count; ++i) at[i] = colour;
+}
+
+// Bresenham, error started at half the major length; ties are walked y-major.
+void draw_line(int x0, int y0, int x1, int y1, int red, int green, int blue, int alpha,
+               Pixel* canvas);
+// stretch in tenths widens (> 10) or narrows (< 10) every row about the centre
+// column. Opaque; canvas row 0 is never written.
+void fill_circle(int red, int green, int blue, int radius, int centre_x, int centre_y,
+                 int stretch, Pixel* canvas);
+// Discs of radius (step / 4) * 3 every step pixels; a disc whose centre is off the
+// canvas is left out. A step below 1 draws nothing.
+void draw_thick_line(int x0, int y0, int x1, int y1, int step, int red, int green, int blue,
+                     Pixel* canvas);
+// A closed zig-zag of sides points between radius_a and radius_b, one-pixel lines
+// for thickness below 4, else thick lines of that step. Sides that do not divide
+// 360 draw nothing.
+void draw_polygon(int sides, int red, int green, int blue, int radius_a, int radius_b,
+                  int centre_x, int centre_y, Pixel* canvas, int thickness);
