@@ -20,3 +20,20 @@ void draw_staircase(int time, int row, int order, Pixel* canvas);
 // ---- hills and columns ----
 
 // ---- outfits, flicker and reveal ----
+// The clothed figure: stages 2..8 draw (others nothing), with a bounce on every eighth
+// row in some stages and a sway on rows 5..15 and 37..47 of stages 5..7. Sizes: cap
+// 314x142, shirt 167x91, bras 45x59, trousers 163x70.
+void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap,
+                  const Pixel* shirt, const Pixel* bra_left, const Pixel* bra_right,
+                  const Pixel* trousers);
+// One of two 200x384 pictures, by row mod 12, stepping 7 pixels left per anchor row.
+// time and order are unused.
+void draw_flicker(int time, int row, int order, const Pixel* flicker_1, const Pixel* flicker_2,
+                  Pixel* canvas);
+// The anchor row (0 at start), kept between calls and scenes; the setter is for tests
+// and for starting a run again in one process.
+int flicker_anchor_row();
+void set_flicker_anchor_row(int row);
+// Transparent grey noise over the whole canvas with an opaque 320-column block from
+// the top: growing with the row at order 7, 240 rows from order 8 on. time is unused.
+void reveal_alpha(int time, int row, int order, Pixel* canvas);
