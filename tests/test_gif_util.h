@@ -358,7 +358,7 @@ inline int read_from_bytes(GifFileType* gif, GifByteType* data, int length) {
   auto* source = static_cast<MemorySource*>(gif->UserData);
   size_t left = source->bytes->size() - source->at;
   size_t n = static_cast<size_t>(length) < left ? static_cast<size_t>(length) : left;
-  std::memcpy(data, source->bytes->data() + source->at, n);
+  if (n > 0) std::memcpy(data, source->bytes->data() + source->at, n);
   source->at += n;
   return static_cast<int>(n);
 }
@@ -450,7 +450,7 @@ inline Bytes make_indices(int width, int height, int entries, Pattern pattern, u
 inline bool write_file(const std::string& path, const Bytes& bytes) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }
 
