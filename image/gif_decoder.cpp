@@ -278,7 +278,9 @@ int GifDecoder::decode(uint8_t* output) {
   for (int start = 0, stream_row = 0; start < produced; start += w, ++stream_row) {
     const int count = produced - start < w ? produced - start : w;
     const uint8_t* source = indices_ + start;
-    uint8_t* target = output_ + static_cast<size_t>(row_of(stream_row)) * static_cast<size_t>(w) * 3;
+    const int row = row_of(stream_row);
+    if (row < 0 || row >= height_) break;
+    uint8_t* target = output_ + static_cast<size_t>(row) * static_cast<size_t>(w) * 3;
     int x = 0;
     for (; x + 1 < count; ++x) std::memcpy(target + x * 3, &colours[source[x]], 4);
     std::memcpy(target + x * 3, &colours[source[x]], 3);
@@ -301,7 +303,9 @@ int GifDecoder::decode_pixels(Pixel* output) {
   const int w = width_;
   for (int stream_row = 0; stream_row < height_; ++stream_row) {
     const uint8_t* source = indices_ + static_cast<size_t>(stream_row) * static_cast<size_t>(w);
-    Pixel* target = output + static_cast<size_t>(row_of(stream_row)) * static_cast<size_t>(w);
+    const int row = row_of(stream_row);
+    if (row < 0 || row >= height_) return 0;
+    Pixel* target = output + static_cast<size_t>(row) * static_cast<size_t>(w);
     for (int x = 0; x < w; ++x) target[x] = colours[source[x]];
   }
   return 1;
