@@ -16,8 +16,28 @@ void draw_rings(int phase, int row, int order, Pixel* canvas);
 void draw_staircase(int time, int row, int order, Pixel* canvas);
 
 // ---- bubbles and portrait ----
+// img_portrait (361x300) blended at the bottom; before order 14 it slides in from
+// x = -351 while row < 32, from order 14 on it stands at x = 0 over the particle pool's
+// bubbles, which rise by the elapsed time since the previous call.
+void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas,
+                           const Pixel* portrait);
+// The elapsed time of the previous call (0 at start), kept between calls; the setter is
+// for tests and for starting a run again in one process.
+int bubbles_last_elapsed();
+void set_bubbles_last_elapsed(int elapsed);
+// A bubble's size from its particle's life: 5 at life 0, 12 at life 149.
+int bubble_radius(int life);
 
 // ---- hills and columns ----
+// Up to three hill layers, one line per column, scrolling with phase (music ms / 4)
+// and rising in over orders 17 and 18; from order 18 on also bubbles of particle
+// records 0..49, five strips of img_columns (94x480) and a ripple of the canvas.
+void draw_hills(int phase, int row, int order, const Pixel* columns, Pixel* canvas);
+// The state kept between calls: the previous phase and the five strip positions
+// (each 384 at start). For tests and for starting a run again in one process.
+int hills_last_phase();
+int hills_strip_position(int strip);
+void reset_hills_state();
 
 // ---- outfits, flicker and reveal ----
 // The clothed figure: stages 2..8 draw (others nothing), with a bounce on every eighth

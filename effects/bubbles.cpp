@@ -1,0 +1,45 @@
+#include <algorithm>
+#include <cstdint>
+
+#include "effects/effects.h"
+
+namespace {
+
+constexpr int PORTRAIT_W = 361, PORTRAIT_H = 300;
+constexpr int PORTRAIT_Y = 84;
+constexpr int BUBBLE_STRETCH = 13;
+
+int last_elapsed = 0;
+
+// Positions and lives move by time differences; a clock jump far outside a run must
+// not overflow them.
+int32_t add_clamped(int32_t value, int64_t delta) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value + delta, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+int bubble_radius(int life) { return static_cast<int>((life * 0.006666666666666667 + 0.8) * 7.0); }
+
+void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas,
+                           const Pixel* portrait) {
+  if (order < 14) {
+    int x = 0;
+    if (row < 32) x = -351 - static_cast<int>(elapsed * -0.16778202676864243);
+    blit(portrait, PORTRAIT_W, PORTRAIT_H, canvas, x, PORTRAIT_Y, 1);
+  } else {
+    const int64_t d = (static_cast<int64_t>(last_elapsed) - elapsed) * 4 / 30;
+    for (Particle& p : particles) {
+      fill_circle(p.red, p.green, p.blue, bubble_radius(p.life), p.x, p.y, BUBBLE_STRETCH, canvas);
+      p.y = add_clamped(p.y, d);
+      p.x = add_clamped(p.x, 2 - next_random() % 4);
+      p.life = add_clamped(p.life, d);
+      if (p.life < 0) p = spawn_particle();
+    }
+    blit(portrait, PORTRAIT_W, PORTRAIT_H, canvas, 0, PORTRAIT_Y, 1);
+  }
+  last_elapsed = elapsed;
+}
+
+int bubbles_last_elapsed() { return last_elapsed; }
+void set_bubbles_last_elapsed(int elapsed) { last_elapsed = elapsed; }

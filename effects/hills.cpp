@@ -1,0 +1,115 @@
+#include <algorithm>
+#include <cstdint>
+
+#include "effects/effects.h"
+
+namespace {
+
+constexpr int COLUMNS_W = 94, COLUMNS_H = 480;
+constexpr int BUBBLE_COUNT = 50;
+constexpr int BUBBLE_STRETCH = 13;
+constexpr int STRIP_START = 384;
+
+struct Strip {
+  int x0, x1, height, speed;
+};
+
+// Back to front: the wide strip first, the small far ones last.
+constexpr Strip STRIPS[5] = {
+    {209, 303, 480, 2}, {341, 388, 240, 3}, {128, 175, 240, 4}, {73, 104, 160, 5}, {426, 457, 160, 6},
+};
+
+int last_phase = 0;
+int strip_position[5] = {STRIP_START, STRIP_START, STRIP_START, STRIP_START, STRIP_START};
+
+int32_t add_clamped(int32_t value, int64_t delta) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value + delta, INT32_MIN, INT32_MAX));
+}
+
+// trunc((1 - value / 32) * span); held to a sane range for rows no pattern has.
+int rise(int value, int span) {
+  const double r = (1.0 - value * 0.03125) * span;
+  return static_cast<int>(std::clamp(r, -100000.0, 100000.0));
+}
+
+void draw_hill_columns(int phase, int row, int order, Pixel* canvas) {
+  const bool middle = order > 17 || (order == 17 && row >= 32);
+  const bool front = order >= 18;
+  int rise1 = 0, rise2 = 0, rise3 = 0;
+  if (order == 17 && row < 32) rise1 = rise(std::max(row, 0), 308);
+  if (order == 17 && row >= 32) rise2 = rise(row - 32, 192);
+  if (order == 18 && row < 32) rise3 = rise(std::max(row, 0), 96);
+
+  const int a = ((phase % 360) + 360) % 360;
+  const int* base = palette[0];
+  int j = a;
+  for (int x = 0; x < SCREEN_WIDTH; ++x) {
+    if (x & 1) {
+      ++j;
+      if (j > 359) j = 0;
+    }
+    int k = a + j;
+    if (k > 359) k -= 359;
+    const int h = ((sin_table[j] * 20) >> 12) + 50;
+    const int s = (sin_table[k] * 24) >> 12;
+    const int q = (cos_table[k] * 24) >> 12;
+    draw_line(x, 76 + s + rise1, x, SCREEN_HEIGHT, base[0] + h, base[1] + h, base[2] + h, 255,
+              canvas);
+    if (middle)
+      draw_line(x, 192 + q + rise2, x, SCREEN_HEIGHT, base[0] + h - 30, base[1] + h - 30,
+                base[2] + h - 30, 255, canvas);
+    if (front)
+      draw_line(x, 288 + s + rise3, x, SCREEN_HEIGHT, base[0] + h - 50, base[1] + h - 50,
+                base[2] + h - 50, 255, canvas);
+  }
+}
+
+}  // namespace
+
+void draw_hills(int phase, int row, int order, const Pixel* columns, Pixel* canvas) {
+  draw_hill_columns(phase, row, order, canvas);
+  if (order >= 18) {
+    const int64_t since = static_cast<int64_t>(last_phase) - phase;
+    const int64_t dy = since * 25 / 50;
+    const int64_t dlife = since * 10 / 50;
+    for (int n = 0; n < BUBBLE_COUNT; ++n) {
+      Particle& p = particles[n];
+      fill_circle(p.red, p.green, p.blue, bubble_radius(p.life), p.x, p.y, BUBBLE_STRETCH, canvas);
+      p.y = add_clamped(p.y, dy);
+      p.x = add_clamped(p.x, 3 - next_random() % 8);
+      p.life = add_clamped(p.life, dlife);
+      if (p.life < 0) {
+        p = spawn_particle();
+        p.y = SCREEN_HEIGHT;
+        p.x = 2 * next_random();
+      }
+    }
+    for (int n = 0; n < 5; ++n) {
+      const Strip& st = STRIPS[n];
+      const int y0 = strip_position[n];
+      blit_scaled(st.x0, y0, st.x1, y0 + st.height, canvas, COLUMNS_W, COLUMNS_H, columns, 1);
+    }
+    wave_rows(phase, canvas, SCREEN_WIDTH, SCREEN_HEIGHT, 2);
+    // Strip 0 never comes back; it only stops short of overflowing.
+    if (strip_position[0] > INT32_MIN + 2) strip_position[0] -= STRIPS[0].speed;
+    for (int n = 1; n < 5; ++n) {
+      if (strip_position[n] <= -STRIPS[n].height)
+        strip_position[n] = STRIP_START;
+      else
+        strip_position[n] -= STRIPS[n].speed;
+    }
+  }
+  last_phase = phase;
+}
+
+int hills_last_phase() { return last_phase; }
+
+int hills_strip_position(int strip) {
+  if (strip < 0 || strip >= 5) return 0;
+  return strip_position[strip];
+}
+
+void reset_hills_state() {
+  last_phase = 0;
+  for (int& p : strip_position) p = STRIP_START;
+}
