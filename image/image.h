@@ -109,7 +109,8 @@ class GifDecoder {
 };
 
 // Opens a data file: '\\' becomes '/', and a relative path is looked up in the
-// working directory first, then in the folder of the running executable.
+// working directory first, then beside the running executable, then in the
+// share/orvel folder of an installed one (bin/../share/orvel).
 FILE* open_data_file(const char* path, const char* mode);
 
 // Decodes a GIF file into destination, which holds capacity Pixels; the picture is
