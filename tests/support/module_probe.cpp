@@ -60,17 +60,42 @@ std::vector<int16_t> render_stereo(openmpt_module* mod, double max_seconds, int 
   return out;
 }
 
-Level measure_level(const std::vector<int16_t>& stereo, size_t first_frame, size_t frame_count) {
+std::vector<float> render_stereo_float(openmpt_module* mod, double max_seconds, int gain_millibel) {
+  std::vector<float> out;
+  if (!mod) return out;
+  openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_MASTERGAIN_MILLIBEL, gain_millibel);
+  const size_t max_frames = static_cast<size_t>(max_seconds * 44100.0);
+  float block[2 * 4096];
+  while (out.size() / 2 < max_frames) {
+    size_t want = std::min<size_t>(4096, max_frames - out.size() / 2);
+    size_t got = openmpt_module_read_interleaved_float_stereo(mod, 44100, want, block);
+    if (got == 0) break;
+    out.insert(out.end(), block, block + 2 * got);
+  }
+  return out;
+}
+
+namespace {
+template <typename T>
+Level level_of(const std::vector<T>& stereo, size_t first_frame, size_t frame_count, double full_scale) {
   size_t begin = std::min(stereo.size(), 2 * first_frame);
   size_t end = std::min(stereo.size(), 2 * (first_frame + frame_count));
-  double sum = 0.0;
-  int peak = 0;
+  double sum = 0.0, peak = 0.0;
   for (size_t i = begin; i < end; ++i) {
-    int v = std::abs(static_cast<int>(stereo[i]));
-    peak = std::max(peak, v);
-    sum += static_cast<double>(stereo[i]) * stereo[i];
+    double v = static_cast<double>(stereo[i]) / full_scale;
+    peak = std::max(peak, std::fabs(v));
+    sum += v * v;
   }
-  auto db = [](double v) { return v > 0.0 ? 20.0 * std::log10(v / 32768.0) : -200.0; };
+  auto db = [](double v) { return v > 0.0 ? 20.0 * std::log10(v) : -200.0; };
   double rms = end > begin ? std::sqrt(sum / static_cast<double>(end - begin)) : 0.0;
   return {db(peak), db(rms)};
+}
+}  // namespace
+
+Level measure_level(const std::vector<int16_t>& stereo, size_t first_frame, size_t frame_count) {
+  return level_of(stereo, first_frame, frame_count, 32768.0);
+}
+
+Level measure_level(const std::vector<float>& stereo, size_t first_frame, size_t frame_count) {
+  return level_of(stereo, first_frame, frame_count, 1.0);
 }

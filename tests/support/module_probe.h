@@ -22,9 +22,13 @@ void release_module(ProbedModule& probed);
 // max_seconds), with the given master gain.
 std::vector<int16_t> render_stereo(openmpt_module* mod, double max_seconds, int gain_millibel);
 
+// The same in floating point, where overs above full scale stay visible.
+std::vector<float> render_stereo_float(openmpt_module* mod, double max_seconds, int gain_millibel);
+
 struct Level {
   double peak_dbfs;
   double rms_dbfs;
 };
 // Levels of the frames [first, first + count) of interleaved stereo audio.
 Level measure_level(const std::vector<int16_t>& stereo, size_t first_frame, size_t frame_count);
+Level measure_level(const std::vector<float>& stereo, size_t first_frame, size_t frame_count);

@@ -187,6 +187,9 @@ std::string it_check(const ItModule& m) {
     if (s.loop && (s.loop_start >= s.loop_end || s.loop_end > length)) return "sample '" + s.name + "' has a bad loop";
     if (!in(s.volume, 0, 64) || !in(s.global_volume, 0, 64)) return "sample volume outside 0..64";
     if (s.pan != -1 && !in(s.pan, 0, 64)) return "sample pan outside 0..64";
+    if (!in(s.vibrato_speed, 0, 64) || !in(s.vibrato_depth, 0, 64) || !in(s.vibrato_rate, 0, 255) ||
+        !in(s.vibrato_type, 0, 3))
+      return "sample vibrato out of range";
   }
   for (const ItInstrument& ins : m.instruments) {
     if (!in(ins.sample, 1, static_cast<int>(m.samples.size()))) return "instrument names a missing sample";
@@ -309,6 +312,10 @@ std::vector<uint8_t> it_write(const ItModule& m) {
     put32(out, at + 0x38, s.loop ? s.loop_end : 0);
     put32(out, at + 0x3C, s.c5speed);
     put32(out, at + 0x48, static_cast<uint32_t>(out.size()));
+    put8(out, at + 0x4C, s.vibrato_speed);
+    put8(out, at + 0x4D, s.vibrato_depth);
+    put8(out, at + 0x4E, s.vibrato_rate);
+    put8(out, at + 0x4F, s.vibrato_type);
     if (s.bits == 16) {
       for (int16_t v : s.pcm16) {
         uint16_t u = static_cast<uint16_t>(v);

@@ -70,6 +70,8 @@ struct ItSample {
   int volume = 64;         // default volume 0..64
   int global_volume = 64;  // 0..64
   int pan = -1;            // default pan 0..64, -1 = none
+  // Auto-vibrato: speed 0..64, depth 0..64 (0 = off), sweep rate 0..255, type 0 sine .. 3 random.
+  int vibrato_speed = 0, vibrato_depth = 0, vibrato_rate = 0, vibrato_type = 0;
 };
 
 struct ItEnvelopeNode {

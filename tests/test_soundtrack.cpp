@@ -1,0 +1,212 @@
+// The soundtrack as built: its shape, its length in a second player, its levels
+// at the program's volume, its accents, and the compiler that makes it.
+#include <gtest/gtest.h>
+#include <libopenmpt/libopenmpt.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <sys/wait.h>
+
+#include "support/module_probe.h"
+
+namespace {
+
+const std::string MODULE = ORVEL_BUILD_DIR "/musica/XK_TRAM4.IT";
+const std::string COMPILER = ORVEL_BUILD_DIR "/tools/soundtrack/make_soundtrack";
+constexpr int GAIN_MILLIBEL = -250;  // volume 192 of 256
+constexpr size_t ROW = 5292;          // frames at 44.1 kHz: speed 6, tempo 125
+constexpr size_t ORDER = 64 * ROW;
+constexpr int ORDERS = 30;
+
+class Soundtrack : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    probed_ = new ProbedModule(probe_module(read_file_bytes(MODULE)));
+    if (probed_->mod) {
+      duration_ = openmpt_module_get_duration_seconds(probed_->mod);
+      audio_ = new std::vector<float>(render_stereo_float(probed_->mod, 400.0, GAIN_MILLIBEL));
+    }
+  }
+  static void TearDownTestSuite() {
+    release_module(*probed_);
+    delete probed_;
+    delete audio_;
+    probed_ = nullptr;
+    audio_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_NE(probed_->mod, nullptr) << MODULE << " is missing or does not load";
+    ASSERT_NE(audio_, nullptr);
+  }
+  static Level order_level(int order, int first_row = 0, int rows = 64) {
+    return measure_level(*audio_, order * ORDER + first_row * ROW, rows * ROW);
+  }
+
+  static ProbedModule* probed_;
+  static std::vector<float>* audio_;
+  static double duration_;
+};
+ProbedModule* Soundtrack::probed_ = nullptr;
+std::vector<float>* Soundtrack::audio_ = nullptr;
+double Soundtrack::duration_ = 0.0;
+
+bool have_program(const char* name) {
+  return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Seconds of 16-bit stereo audio in a WAV file, -1 when it is not one.
+double wav_seconds(const std::string& path) {
+  std::vector<uint8_t> b = read_file_bytes(path);
+  auto u32 = [&](size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24; };
+  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF") return -1;
+  uint32_t rate = u32(24);
+  for (size_t at = 12; at + 8 <= b.size(); at += 8 + u32(at + 4))
+    if (std::string(b.begin() + at, b.begin() + at + 4) == "data" && rate > 0) return u32(at + 4) / 4.0 / rate;
+  return -1;
+}
+
+std::string write_temp(const std::string& name, const std::string& text) {
+  std::string path = ORVEL_BUILD_DIR "/" + name;
+  std::ofstream(path) << text;
+  return path;
+}
+
+// Runs the compiler; returns its exit status and what it printed.
+int compile(const std::string& instruments, const std::string& song, const std::string& out, std::string& printed) {
+  std::string log = ORVEL_BUILD_DIR "/soundtrack_test.log";
+  int status = std::system((COMPILER + " " + instruments + " " + song + " " + out + " >" + log + " 2>&1").c_str());
+  std::vector<uint8_t> text = read_file_bytes(log);
+  printed.assign(text.begin(), text.end());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST_F(Soundtrack, HasThirtyOrdersOfSixtyFourRowsAndLoadsCleanly) {
+  EXPECT_TRUE(probed_->warnings.empty()) << probed_->warnings;
+  for (const std::string& line : probed_->log) ADD_FAILURE() << "libopenmpt logged: " << line;
+  ASSERT_EQ(openmpt_module_get_num_orders(probed_->mod), ORDERS);
+  for (int o = 0; o < ORDERS; ++o)
+    EXPECT_EQ(openmpt_module_get_pattern_num_rows(probed_->mod, openmpt_module_get_order_pattern(probed_->mod, o)), 64);
+  EXPECT_EQ(openmpt_module_get_current_speed(probed_->mod), 6);
+  EXPECT_EQ(openmpt_module_get_current_tempo(probed_->mod), 125);
+  EXPECT_NEAR(duration_, ORDERS * 7.68, 0.01);
+  EXPECT_NEAR(audio_->size() / 2 / 44100.0, duration_, 0.2);  // libopenmpt renders a short tail
+}
+
+TEST_F(Soundtrack, PlaysAsLongInXmp) {
+  if (!have_program("xmp")) GTEST_SKIP() << "xmp is not installed";
+  const std::string wav = ORVEL_BUILD_DIR "/soundtrack_xmp.wav";
+  std::remove(wav.c_str());
+  ASSERT_EQ(std::system(("xmp -q -d wav -o " + wav + " " + MODULE + " >/dev/null 2>&1").c_str()), 0);
+  double seconds = wav_seconds(wav);
+  std::remove(wav.c_str());
+  EXPECT_NEAR(seconds, duration_, duration_ * 0.01);
+}
+
+TEST_F(Soundtrack, StaysBelowFullScaleAtTheProgramsVolume) {
+  Level whole = measure_level(*audio_, 0, audio_->size() / 2);
+  EXPECT_LT(whole.peak_dbfs, -0.5);
+  EXPECT_GT(whole.peak_dbfs, -6.0);  // and uses the room it has
+}
+
+TEST_F(Soundtrack, EveryOrderIsAsLoudAsThePlanWants) {
+  // The quiet intro, the breakdown that fades, the outro that ends; the rest even.
+  double lowest = 0, highest = -200;
+  for (int o = 0; o < ORDERS; ++o) {
+    Level l = order_level(o);
+    SCOPED_TRACE(testing::Message() << "order " << o << " rms " << l.rms_dbfs);
+    if (o == 0) {
+      EXPECT_GT(l.rms_dbfs, -42.0);
+      EXPECT_LT(l.rms_dbfs, order_level(3).rms_dbfs - 10.0);
+    } else if (o == 8 || o == 9 || o == 29) {
+      EXPECT_GT(l.rms_dbfs, -30.0);
+    } else {
+      EXPECT_GT(l.rms_dbfs, -24.0);
+      if (o != 1 && o != 17) {
+        lowest = std::min(lowest, l.rms_dbfs);
+        highest = std::max(highest, l.rms_dbfs);
+      }
+    }
+  }
+  EXPECT_LT(highest - lowest, 6.0) << "sections from " << lowest << " to " << highest << " dBFS";
+  // The breakdown fades through its order; the drop is at least as full as the first groove.
+  EXPECT_LT(order_level(8, 48, 16).rms_dbfs, order_level(8, 0, 16).rms_dbfs - 6.0);
+  EXPECT_GE(order_level(14).rms_dbfs, order_level(3).rms_dbfs);
+}
+
+TEST_F(Soundtrack, HasNoSilenceExceptAtTheEnd) {
+  for (size_t window = 0; window < ORDERS * 8; ++window) {
+    int order = static_cast<int>(window / 8), row = static_cast<int>(window % 8) * 8;
+    if (order == 29 && row >= 56) continue;
+    EXPECT_GT(measure_level(*audio_, window * 8 * ROW, 8 * ROW).rms_dbfs, -45.0) << "order " << order << " row " << row;
+  }
+  // The outro has faded out by row 62 and the module ends with its last row.
+  EXPECT_LT(order_level(29, 62, 2).peak_dbfs, -45.0);
+  EXPECT_LT(order_level(29, 63, 1).peak_dbfs, -70.0);
+  EXPECT_GT(order_level(29, 0, 32).rms_dbfs, -30.0);
+}
+
+TEST_F(Soundtrack, AccentsFallWhereThePicturesChange) {
+  // How much louder the first 10 ms of a row are than the 10 ms before it.
+  auto onset = [](int order, int row) {
+    size_t at = order * ORDER + row * ROW;
+    return measure_level(*audio_, at, 441).rms_dbfs - measure_level(*audio_, at - 441, 441).rms_dbfs;
+  };
+  // Order 1: a hit every 8 rows, well above anything between.
+  for (int r = 0; r < 64; r += 8) {
+    double others = -100;
+    for (int k = 1; k < 8; ++k) others = std::max(others, onset(1, r + k));
+    EXPECT_GT(onset(1, r), 6.0) << "order 1 row " << r;
+    EXPECT_GT(onset(1, r), others + 3.0) << "order 1 row " << r;
+  }
+  // Orders 27 and 28: hits on rows 0 and 1 of every 8, standing out from the rows off the beat.
+  for (int o : {27, 28}) {
+    double hits = 0, off_beat = 0;
+    for (int r = 0; r < 64; r += 8) {
+      EXPECT_GT(onset(o, r), 6.0) << "order " << o << " row " << r;
+      EXPECT_GT(onset(o, r + 1), 2.5) << "order " << o << " row " << r + 1;
+      hits += (onset(o, r) + onset(o, r + 1)) / 16.0;
+      for (int k : {2, 3, 5, 6, 7}) off_beat += onset(o, r + k) / 40.0;
+    }
+    EXPECT_GT(hits, off_beat + 4.0) << "order " << o;
+  }
+}
+
+TEST(SoundtrackCompiler, MakesTheSameBytesAgainAndReportsBadInput) {
+  const std::string instruments = ORVEL_SOURCE_DIR "/assets/music/instruments.txt";
+  const std::string song = ORVEL_SOURCE_DIR "/assets/music/song.txt";
+  const std::string again = ORVEL_BUILD_DIR "/soundtrack_again.it";
+  std::string printed;
+  ASSERT_EQ(compile(instruments, song, again, printed), 0) << printed;
+  EXPECT_EQ(read_file_bytes(again), read_file_bytes(MODULE));
+  std::remove(again.c_str());
+
+  struct Bad {
+    const char* song;
+    const char* message;
+  };
+  const Bad cases[] = {
+      {"channel a\nline x lead\n  A4:4 H9:4\n", "song:3: 'H9' is not a note"},
+      {"channel a\nbeat x\n  k...\npattern p\n  a x\norders\n  p\n", "song:3: no drum for the letter 'k'"},
+      {"channel a\nline x lead\n  A4:40\npattern p\n  a x*2\norders\n  p\n", "song:5: 'x*2' runs to row 80"},
+      {"channel a\npattern p\n  b _4\norders\n  p\n", "song:3: no channel 'b'"},
+      {"channel a\npattern p\n  a _4\norders\n  q\n", "song:5: no pattern 'q'"},
+      {"channel a\npattern p\n  a 0:V80\n", "song: no orders"},
+      {"tempo 20\n", "song:1: '20' is not a whole number in 32..255"},
+  };
+  const std::string lead = write_temp("soundtrack_test_ins.txt", "lead wave base=C5\n");
+  for (const Bad& bad : cases) {
+    std::string path = write_temp("soundtrack_test_song.txt", bad.song);
+    EXPECT_EQ(compile(lead, path, again, printed), 1) << bad.song;
+    EXPECT_NE(printed.find(bad.message), std::string::npos) << printed;
+    EXPECT_TRUE(read_file_bytes(again).empty()) << "no module after an error";
+  }
+  const std::string bad_instrument = write_temp("soundtrack_test_ins.txt", "lead wave base=C5 cutof=900\n");
+  EXPECT_EQ(compile(bad_instrument, ORVEL_SOURCE_DIR "/assets/music/song.txt", again, printed), 1);
+  EXPECT_NE(printed.find("instruments:1: lead: unknown parameter 'cutof'"), std::string::npos) << printed;
+}
