@@ -385,6 +385,20 @@ TEST(BlitScaled, OpenCombinationsTakeTheNeighbouringCase) {
   EXPECT_EQ(g.at(13, 12), GROUND);
 }
 
+TEST(BlitScaled, TheKeyIsTheWholeWord) {
+  // Only 0x00FF0000 is transparent: opaque pure red and alpha-0 black are copied.
+  std::vector<Pixel> src(6 * 6, 0xFF123456u);
+  src[2 * 6 + 2] = 0xFFFF0000u;
+  src[2 * 6 + 3] = COLOR_KEY;
+  src[2 * 6 + 4] = 0x00000000u;
+  GuardedCanvas g;
+  // Same size: destination (x0 + k, y0 + r) shows source (k + 1, r) after the first column.
+  blit_scaled(10, 10, 16, 16, g.canvas(), 6, 6, src.data(), 1);
+  EXPECT_EQ(g.at(11, 12), 0xFFFF0000u);
+  EXPECT_EQ(g.at(12, 12), GROUND);
+  EXPECT_EQ(g.at(13, 12), 0x00000000u);
+}
+
 TEST(BlitScaled, EmptyAndTinyRectanglesDrawNothing) {
   const auto src = coded_source(10, 10);
   GuardedCanvas g;
