@@ -77,6 +77,10 @@ void run_timeline();
 // wipe in rows (6 a row, held at the canvas height).
 int fade_percent(int row);
 int wipe_rows(int row);
+// The greeting slot of logo 0..4 at n orders past greeting_base_order, and the logo's
+// position at a time.
+int greeting_slot(int logo, int n, int row);
+void greeting_position(int logo, int time, int* x, int* y);
 
 // Called after every presented frame with the phase (1..16) that presented it; tests
 // watch the timeline through it.

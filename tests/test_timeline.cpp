@@ -161,8 +161,14 @@ TEST_F(Timeline, SkippedPhasesStillRunTheirSetUp) {
   EXPECT_FALSE(of_phase(12).empty());
   EXPECT_EQ(greeting_base_order, 22);
 
-  // The hills' particles were renewed once: six draws each for records 0 to 49, after the
-  // pool that the tests' generator would have given.
+}
+
+TEST_F(Timeline, TheHillsParticlesAreRenewedEvenWhenEveryPhaseIsSkipped) {
+  add(0, 0, 3);
+  add(30, 0, 0);
+  run();
+  EXPECT_TRUE(of_phase(12).empty());
+  // Six draws each for records 0 to 49, and nothing else drew from the generator.
   set_random_state(0x12345);
   Particle expected[50];
   for (Particle& p : expected) {
@@ -174,7 +180,9 @@ TEST_F(Timeline, SkippedPhasesStillRunTheirSetUp) {
     EXPECT_EQ(particles[i].x, expected[i].x) << i;
     EXPECT_EQ(particles[i].y, expected[i].y) << i;
     EXPECT_EQ(particles[i].life, expected[i].life) << i;
+    EXPECT_EQ(particles[i].red, expected[i].red) << i;
   }
+  EXPECT_EQ(greeting_base_order, 30);
 }
 
 TEST_F(Timeline, PhaseSixteenRunsOnlyOnOrderExactly29) {

@@ -1,0 +1,219 @@
+// Key frames of the whole production, offline with the real content: one run takes
+// snapshots of every order, and the pixels are checked against what each scene draws.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "app/app.h"
+#include "support/png_read.h"
+#include "support/run_program.h"
+
+namespace {
+
+constexpr uint32_t GROUND = 0x8F89A6;  // palette entry 0 + 50
+
+std::string run_dir;
+std::map<std::pair<int, int>, Picture> shots;
+std::string frame_log;
+
+std::vector<std::pair<int, int>> wanted() {
+  std::vector<std::pair<int, int>> w;
+  for (int order = 0; order < 30; ++order)
+    for (int row : {0, 16, 32, 48}) w.push_back({order, row});
+  for (auto extra : std::vector<std::pair<int, int>>{{1, 40}, {9, 8}, {20, 8}, {21, 10}, {25, 5}, {25, 20}, {26, 1},
+                                                     {26, 8}, {27, 1}, {27, 2}, {27, 7}, {27, 8}, {27, 9}, {28, 1},
+                                                     {28, 2}, {28, 7}, {28, 8}, {28, 9}, {29, 59}})
+    w.push_back(extra);
+  return w;
+}
+
+class Scenes : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    run_dir = scratch_dir("scenes");
+    std::vector<std::string> argv{ORVEL_BIN, "--render", "--fps", "30", "--frames", run_dir + "/log.tsv"};
+    for (auto [order, row] : wanted()) {
+      argv.push_back("--snapshot");
+      argv.push_back(std::to_string(order) + ":" + std::to_string(row) + ":" + run_dir + "/" + std::to_string(order) +
+                     "-" + std::to_string(row) + ".png");
+    }
+    const ProgramResult r = run_program(argv, ORVEL_BUILD_DIR);
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (auto key : wanted()) {
+      Picture p;
+      if (read_png(run_dir + "/" + std::to_string(key.first) + "-" + std::to_string(key.second) + ".png", &p))
+        shots[key] = p;
+    }
+    frame_log = read_text(run_dir + "/log.tsv");
+    write_contact_sheet();
+  }
+
+  // Rows 0, 16, 32 and 48 of every order at half size, two orders a line, for looking at.
+  static void write_contact_sheet() {
+    Picture sheet;
+    sheet.width = 8 * 256;
+    sheet.height = 15 * 192;
+    sheet.rgb.assign(static_cast<size_t>(sheet.width) * sheet.height, 0x202020);
+    for (int order = 0; order < 30; ++order)
+      for (int i = 0; i < 4; ++i) {
+        auto it = shots.find({order, i * 16});
+        if (it == shots.end()) continue;
+        const int left = ((order % 2) * 4 + i) * 256, top = (order / 2) * 192;
+        for (int y = 0; y < 192; ++y)
+          for (int x = 0; x < 256; ++x)
+            sheet.rgb[static_cast<size_t>(top + y) * sheet.width + left + x] = it->second.at(2 * x, 2 * y);
+      }
+    write_png_rgb(std::string(ORVEL_BUILD_DIR) + "/scenes-contact-sheet.png", sheet);
+  }
+
+  static const Picture& shot(int order, int row) {
+    static const Picture none;
+    auto it = shots.find({order, row});
+    EXPECT_NE(it, shots.end()) << "no snapshot at " << order << ":" << row;
+    return it == shots.end() ? none : it->second;
+  }
+
+  static bool all(const Picture& p, uint32_t colour) {
+    for (uint32_t v : p.rgb)
+      if (v != colour) return false;
+    return !p.rgb.empty();
+  }
+};
+
+}  // namespace
+
+TEST_F(Scenes, EveryOrderWasShownInTurn) {
+  for (auto key : wanted()) EXPECT_TRUE(shots.count(key)) << key.first << ":" << key.second;
+  std::istringstream in(frame_log);
+  std::string line;
+  std::getline(in, line);
+  int last_order = 0, last_row = 0;
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    long frame;
+    int order, row;
+    f >> frame >> order >> row;
+    ASSERT_GE(order, last_order);
+    last_order = order;
+    last_row = row;
+  }
+  EXPECT_EQ(last_order, 29);
+  EXPECT_EQ(last_row, 59);
+}
+
+TEST_F(Scenes, BlackStartStaircaseAndBlackEnd) {
+  EXPECT_TRUE(all(shot(0, 0), 0));
+  EXPECT_TRUE(all(shot(0, 48), 0));
+  const Picture& stairs = shot(1, 40);
+  if (!stairs.rgb.empty()) {
+    EXPECT_EQ(stairs.at(256, 55), 0x500000u);
+    EXPECT_EQ(stairs.at(0, 54), 0x525943u);
+  }
+  EXPECT_TRUE(all(shot(29, 0), 0));
+  EXPECT_TRUE(all(shot(29, 59), 0));
+}
+
+TEST_F(Scenes, CornersFromOrder9AndTheGroundOfOrders9To20) {
+  for (int order = 9; order < 29; ++order)
+    for (int row : {0, 16, 32, 48}) {
+      const Picture& p = shot(order, row);
+      if (p.rgb.empty()) continue;
+      for (auto [x, y] : {std::pair{0, 0}, {511, 0}, {0, 383}, {511, 383}, {1, 63}})
+        EXPECT_EQ(p.at(x, y), 0u) << order << ":" << row << " at " << x << "," << y;
+      if (order <= 20) {
+        EXPECT_NE(p.at(2, 63), 0u) << order << ":" << row;
+      }
+    }
+  // Where nothing is drawn the scenes of orders 9 to 20 show the ground colour.
+  for (int order = 9; order <= 20; ++order) {
+    const Picture& p = shot(order, 48);
+    if (p.rgb.empty()) continue;
+    long ground = 0;
+    for (uint32_t v : p.rgb) ground += v == GROUND;
+    EXPECT_GT(ground, 0) << order;
+  }
+}
+
+TEST_F(Scenes, CreditsFlashNegativeOnTwoRowsOfEight) {
+  // The credits and the text strip sit on the left and at the bottom; the final picture
+  // alone shows at this point in every frame of orders 26 to 28.
+  const int x = 420, y = 300;
+  const uint32_t plain = shot(26, 1).rgb.empty() ? 0 : shot(26, 1).at(x, y);
+  EXPECT_EQ(shot(26, 8).rgb.empty() ? 0 : shot(26, 8).at(x, y), plain) << "order 26 is never inverted";
+  for (int order : {27, 28}) {
+    for (int row : {0, 1, 8, 9, 16, 32, 48}) {
+      const Picture& p = shot(order, row);
+      if (!p.rgb.empty()) {
+        EXPECT_EQ(p.at(x, y), plain ^ 0xFFFFFFu) << order << ":" << row;
+      }
+    }
+    for (int row : {2, 7}) {
+      const Picture& p = shot(order, row);
+      if (!p.rgb.empty()) {
+        EXPECT_EQ(p.at(x, y), plain) << order << ":" << row;
+      }
+    }
+  }
+  // The corners stay black in the inverted frames too.
+  EXPECT_EQ(shot(27, 8).at(511, 383), 0u);
+}
+
+TEST_F(Scenes, TheFinalPictureWipesDownSixRowsARow) {
+  const Picture& wipe = shot(25, 20);
+  const Picture& whole = shot(26, 1);
+  if (wipe.rgb.empty() || whole.rgb.empty()) return;
+  // Rows 0..119 are the final picture (away from the corners and column 0).
+  for (int y = 70; y < 120; ++y)
+    for (int x = 1; x < 512; x += 7) ASSERT_EQ(wipe.at(x, y), whole.at(x, y)) << x << "," << y;
+  int same_below = 0;
+  for (int x = 1; x < 512; ++x) same_below += wipe.at(x, 200) == whole.at(x, 200);
+  EXPECT_LT(same_below, 400) << "below the wipe the logos and hangers still show";
+}
+
+TEST_F(Scenes, ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe) {
+  const Picture& greetings = shot(21, 10);
+  const Picture& wipe = shot(25, 5);
+  if (greetings.rgb.empty() || wipe.rgb.empty()) return;
+  bool coloured = false, black = true;
+  for (int y = 100; y < 300; ++y) {
+    coloured |= greetings.at(0, y) != 0;
+    black &= wipe.at(0, y) == 0;
+  }
+  EXPECT_TRUE(coloured) << "no blit writes column 0: it keeps the hills scene's last frame";
+  EXPECT_TRUE(black);
+}
+
+TEST(Greetings, SlotsAndPositions) {
+  const int rows_0_3[5] = {0, 5, 9, 18, 12}, rows_4_7[5] = {1, 6, 10, 19, 13}, next[5] = {27, 32, 36, 8, 2};
+  for (int logo = 0; logo < 5; ++logo) {
+    EXPECT_EQ(greeting_slot(logo, 0, 3), rows_0_3[logo]);
+    EXPECT_EQ(greeting_slot(logo, 0, 4), rows_4_7[logo]);
+    EXPECT_EQ(greeting_slot(logo, 1, 0), next[logo]);
+  }
+  const int at_zero[5][2] = {{60, 20}, {109, -170}, {68, 0}, {180, 20}, {-30, -80}};
+  for (int logo = 0; logo < 5; ++logo) {
+    int x, y;
+    greeting_position(logo, 0, &x, &y);
+    EXPECT_EQ(x, at_zero[logo][0]) << logo;
+    EXPECT_EQ(y, at_zero[logo][1]) << logo;
+  }
+  int x, y;
+  greeting_position(0, 900, &x, &y);
+  EXPECT_EQ(x, 60);
+  EXPECT_EQ(y, -179);
+}
+
+TEST(Timing, FadeAndWipeHeldForLongPatterns) {
+  EXPECT_EQ(fade_percent(0), 100);
+  EXPECT_EQ(fade_percent(32), 50);
+  EXPECT_EQ(fade_percent(63), 1);
+  EXPECT_EQ(fade_percent(64), 1);
+  EXPECT_EQ(fade_percent(200), 1);
+  EXPECT_EQ(wipe_rows(0), 0);
+  EXPECT_EQ(wipe_rows(1), 6);
+  EXPECT_EQ(wipe_rows(63), 378);
+  EXPECT_EQ(wipe_rows(64), 384);
+  EXPECT_EQ(wipe_rows(100), 384);
+}
