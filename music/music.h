@@ -87,6 +87,8 @@ struct SoundSettings {
 void music_configure(const SoundSettings& settings);
 // Replaces the player (tests); nullptr returns to the program's own.
 void music_use_layer(SoundLayer* layer);
+// The program's own player, configured as music_configure last said.
+SoundLayer* program_sound_layer();
 // Called once per presented frame; drives the offline clock.
 void music_frame_presented();
 // The version the program's own player reports.

@@ -22,69 +22,84 @@ std::vector<std::pair<int, int>> wanted() {
   std::vector<std::pair<int, int>> w;
   for (int order = 0; order < 30; ++order)
     for (int row : {0, 16, 32, 48}) w.push_back({order, row});
-  for (auto extra : std::vector<std::pair<int, int>>{{1, 40}, {9, 8}, {20, 8}, {21, 10}, {25, 5}, {25, 20}, {26, 1},
-                                                     {26, 8}, {27, 1}, {27, 2}, {27, 7}, {27, 8}, {27, 9}, {28, 1},
-                                                     {28, 2}, {28, 7}, {28, 8}, {28, 9}, {29, 59}})
+  for (auto extra : std::vector<std::pair<int, int>>{{1, 40},
+                                                     {9, 8},
+                                                     {20, 8},
+                                                     {21, 10},
+                                                     {25, 5},
+                                                     {25, 20},
+                                                     {26, 1},
+                                                     {26, 8},
+                                                     {27, 1},
+                                                     {27, 2},
+                                                     {27, 7},
+                                                     {27, 8},
+                                                     {27, 9},
+                                                     {28, 1},
+                                                     {28, 2},
+                                                     {28, 7},
+                                                     {28, 8},
+                                                     {28, 9},
+                                                     {29, 59}})
     w.push_back(extra);
   return w;
 }
 
-class Scenes : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    run_dir = scratch_dir("scenes");
-    std::vector<std::string> argv{ORVEL_BIN, "--render", "--fps", "30", "--frames", run_dir + "/log.tsv"};
-    for (auto [order, row] : wanted()) {
-      argv.push_back("--snapshot");
-      argv.push_back(std::to_string(order) + ":" + std::to_string(row) + ":" + run_dir + "/" + std::to_string(order) +
-                     "-" + std::to_string(row) + ".png");
+void write_contact_sheet();
+
+// One offline run for all the checks: the snapshots it took, by order and row.
+void run_production() {
+  run_dir = scratch_dir("scenes");
+  std::vector<std::string> argv{ORVEL_BIN, "--render", "--fps", "30", "--frames", run_dir + "/log.tsv"};
+  for (auto [order, row] : wanted()) {
+    argv.push_back("--snapshot");
+    argv.push_back(std::to_string(order) + ":" + std::to_string(row) + ":" + run_dir + "/" + std::to_string(order) +
+                   "-" + std::to_string(row) + ".png");
+  }
+  const ProgramResult r = run_program(argv, ORVEL_BUILD_DIR);
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (auto key : wanted()) {
+    Picture p;
+    if (read_png(run_dir + "/" + std::to_string(key.first) + "-" + std::to_string(key.second) + ".png", &p))
+      shots[key] = p;
+  }
+  frame_log = read_text(run_dir + "/log.tsv");
+  write_contact_sheet();
+}
+
+// Rows 0, 16, 32 and 48 of every order at half size, two orders a line, for looking at.
+void write_contact_sheet() {
+  Picture sheet;
+  sheet.width = 8 * 256;
+  sheet.height = 15 * 192;
+  sheet.rgb.assign(static_cast<size_t>(sheet.width) * sheet.height, 0x202020);
+  for (int order = 0; order < 30; ++order)
+    for (int i = 0; i < 4; ++i) {
+      auto it = shots.find({order, i * 16});
+      if (it == shots.end()) continue;
+      const int left = ((order % 2) * 4 + i) * 256, top = (order / 2) * 192;
+      for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 256; ++x)
+          sheet.rgb[static_cast<size_t>(top + y) * sheet.width + left + x] = it->second.at(2 * x, 2 * y);
     }
-    const ProgramResult r = run_program(argv, ORVEL_BUILD_DIR);
-    ASSERT_EQ(r.status, 0) << r.err;
-    for (auto key : wanted()) {
-      Picture p;
-      if (read_png(run_dir + "/" + std::to_string(key.first) + "-" + std::to_string(key.second) + ".png", &p))
-        shots[key] = p;
-    }
-    frame_log = read_text(run_dir + "/log.tsv");
-    write_contact_sheet();
-  }
+  write_png_rgb(std::string(ORVEL_BUILD_DIR) + "/scenes-contact-sheet.png", sheet);
+}
 
-  // Rows 0, 16, 32 and 48 of every order at half size, two orders a line, for looking at.
-  static void write_contact_sheet() {
-    Picture sheet;
-    sheet.width = 8 * 256;
-    sheet.height = 15 * 192;
-    sheet.rgb.assign(static_cast<size_t>(sheet.width) * sheet.height, 0x202020);
-    for (int order = 0; order < 30; ++order)
-      for (int i = 0; i < 4; ++i) {
-        auto it = shots.find({order, i * 16});
-        if (it == shots.end()) continue;
-        const int left = ((order % 2) * 4 + i) * 256, top = (order / 2) * 192;
-        for (int y = 0; y < 192; ++y)
-          for (int x = 0; x < 256; ++x)
-            sheet.rgb[static_cast<size_t>(top + y) * sheet.width + left + x] = it->second.at(2 * x, 2 * y);
-      }
-    write_png_rgb(std::string(ORVEL_BUILD_DIR) + "/scenes-contact-sheet.png", sheet);
-  }
+const Picture& shot(int order, int row) {
+  static const Picture none;
+  auto it = shots.find({order, row});
+  EXPECT_NE(it, shots.end()) << "no snapshot at " << order << ":" << row;
+  return it == shots.end() ? none : it->second;
+}
 
-  static const Picture& shot(int order, int row) {
-    static const Picture none;
-    auto it = shots.find({order, row});
-    EXPECT_NE(it, shots.end()) << "no snapshot at " << order << ":" << row;
-    return it == shots.end() ? none : it->second;
-  }
+bool all(const Picture& p, uint32_t colour) {
+  for (uint32_t v : p.rgb)
+    if (v != colour) return false;
+  return !p.rgb.empty();
+}
 
-  static bool all(const Picture& p, uint32_t colour) {
-    for (uint32_t v : p.rgb)
-      if (v != colour) return false;
-    return !p.rgb.empty();
-  }
-};
-
-}  // namespace
-
-TEST_F(Scenes, EveryOrderWasShownInTurn) {
+void check_EveryOrderWasShownInTurn() {
+  SCOPED_TRACE("EveryOrderWasShownInTurn");
   for (auto key : wanted()) EXPECT_TRUE(shots.count(key)) << key.first << ":" << key.second;
   std::istringstream in(frame_log);
   std::string line;
@@ -103,7 +118,8 @@ TEST_F(Scenes, EveryOrderWasShownInTurn) {
   EXPECT_EQ(last_row, 59);
 }
 
-TEST_F(Scenes, BlackStartStaircaseAndBlackEnd) {
+void check_BlackStartStaircaseAndBlackEnd() {
+  SCOPED_TRACE("BlackStartStaircaseAndBlackEnd");
   EXPECT_TRUE(all(shot(0, 0), 0));
   EXPECT_TRUE(all(shot(0, 48), 0));
   const Picture& stairs = shot(1, 40);
@@ -115,7 +131,8 @@ TEST_F(Scenes, BlackStartStaircaseAndBlackEnd) {
   EXPECT_TRUE(all(shot(29, 59), 0));
 }
 
-TEST_F(Scenes, CornersFromOrder9AndTheGroundOfOrders9To20) {
+void check_CornersFromOrder9AndTheGroundOfOrders9To20() {
+  SCOPED_TRACE("CornersFromOrder9AndTheGroundOfOrders9To20");
   for (int order = 9; order < 29; ++order)
     for (int row : {0, 16, 32, 48}) {
       const Picture& p = shot(order, row);
@@ -136,7 +153,8 @@ TEST_F(Scenes, CornersFromOrder9AndTheGroundOfOrders9To20) {
   }
 }
 
-TEST_F(Scenes, CreditsFlashNegativeOnTwoRowsOfEight) {
+void check_CreditsFlashNegativeOnTwoRowsOfEight() {
+  SCOPED_TRACE("CreditsFlashNegativeOnTwoRowsOfEight");
   // The credits and the text strip sit on the left and at the bottom; the final picture
   // alone shows at this point in every frame of orders 26 to 28.
   const int x = 420, y = 300;
@@ -157,10 +175,13 @@ TEST_F(Scenes, CreditsFlashNegativeOnTwoRowsOfEight) {
     }
   }
   // The corners stay black in the inverted frames too.
-  EXPECT_EQ(shot(27, 8).at(511, 383), 0u);
+  if (!shot(27, 8).rgb.empty()) {
+    EXPECT_EQ(shot(27, 8).at(511, 383), 0u);
+  }
 }
 
-TEST_F(Scenes, TheFinalPictureWipesDownSixRowsARow) {
+void check_TheFinalPictureWipesDownSixRowsARow() {
+  SCOPED_TRACE("TheFinalPictureWipesDownSixRowsARow");
   const Picture& wipe = shot(25, 20);
   const Picture& whole = shot(26, 1);
   if (wipe.rgb.empty() || whole.rgb.empty()) return;
@@ -172,7 +193,8 @@ TEST_F(Scenes, TheFinalPictureWipesDownSixRowsARow) {
   EXPECT_LT(same_below, 400) << "below the wipe the logos and hangers still show";
 }
 
-TEST_F(Scenes, ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe) {
+void check_ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe() {
+  SCOPED_TRACE("ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe");
   const Picture& greetings = shot(21, 10);
   const Picture& wipe = shot(25, 5);
   if (greetings.rgb.empty() || wipe.rgb.empty()) return;
@@ -183,6 +205,19 @@ TEST_F(Scenes, ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe) {
   }
   EXPECT_TRUE(coloured) << "no blit writes column 0: it keeps the hills scene's last frame";
   EXPECT_TRUE(black);
+}
+
+}  // namespace
+
+TEST(Scenes, KeyFramesOfTheWholeProduction) {
+  run_production();
+  if (HasFatalFailure()) return;
+  check_EveryOrderWasShownInTurn();
+  check_BlackStartStaircaseAndBlackEnd();
+  check_CornersFromOrder9AndTheGroundOfOrders9To20();
+  check_CreditsFlashNegativeOnTwoRowsOfEight();
+  check_TheFinalPictureWipesDownSixRowsARow();
+  check_ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe();
 }
 
 TEST(Greetings, SlotsAndPositions) {

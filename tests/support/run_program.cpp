@@ -43,7 +43,9 @@ ProgramResult run_program(const std::vector<std::string>& argv, const std::strin
 }
 
 std::string scratch_dir(const std::string& name) {
-  const std::filesystem::path dir = std::filesystem::path(ORVEL_BUILD_DIR) / "scratch" / name;
+  // Per process: ctest runs the cases of one program in parallel processes.
+  const std::filesystem::path dir =
+      std::filesystem::path(ORVEL_BUILD_DIR) / "scratch" / (name + "." + std::to_string(getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir.string();

@@ -13,7 +13,7 @@ struct ProgramResult {
 ProgramResult run_program(const std::vector<std::string>& argv, const std::string& working_dir = "",
                           const std::vector<std::string>& env = {});
 
-// A fresh empty folder under the build folder's scratch area.
+// A fresh empty folder under the build folder's scratch area, this process's own.
 std::string scratch_dir(const std::string& name);
 std::string read_text(const std::string& path);
 void write_bytes(const std::string& path, const std::vector<unsigned char>& bytes);

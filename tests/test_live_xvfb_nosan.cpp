@@ -1,0 +1,77 @@
+// The production live on a real X server: the program plays in its fullscreen window
+// with sound on the dummy device, screenshots at a few moments show the scenes, and
+// Escape ends it with status 0.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/run_program.h"
+#include "support/xserver.h"
+
+namespace {
+
+bool child_exited(pid_t pid, int* status, int seconds) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    if (waitpid(pid, status, WNOHANG) == pid) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(Live, PlaysOnXvfbAndEndsOnEscape) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "not in the sanitizer build: the X libraries leave allocations behind";
+#endif
+  if (!on_path("Xvfb") || !on_path("xwd") || !on_path("xdotool")) GTEST_SKIP() << "Xvfb, xwd or xdotool missing";
+  XServer server;
+  ASSERT_TRUE(server.start("512x384x24"));
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("DISPLAY", server.display.c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (chdir(ORVEL_BUILD_DIR) != 0) _exit(127);
+    execl(ORVEL_BIN, ORVEL_BIN, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  auto shot_at = [&](double seconds, const char* name) {
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
+    Picture p;
+    EXPECT_TRUE(screenshot(server.display, std::string(ORVEL_BUILD_DIR) + "/" + name + ".xwd", p));
+    if (!p.rgb.empty()) write_png_rgb(std::string(ORVEL_BUILD_DIR) + "/" + name + ".png", p);
+    return p;
+  };
+  // Order 0 is black; order 1 (7.68 s to 15.36 s) builds the staircase; orders 3 to 7
+  // show the figure on it.
+  const Picture black = shot_at(4.0, "live-order0");
+  const Picture stairs = shot_at(11.5, "live-order1");
+  const Picture figure = shot_at(26.0, "live-order3");
+
+  ASSERT_EQ(black.width, 512);
+  ASSERT_EQ(black.height, 384);
+  long lit = 0;
+  for (uint32_t v : black.rgb) lit += v != 0;
+  EXPECT_EQ(lit, 0);
+  ASSERT_EQ(stairs.width, 512);
+  EXPECT_EQ(stairs.at(256, 55), 0x500000u) << "the runway's far end";
+  EXPECT_EQ(stairs.at(0, 54), 0x525943u) << "the top band";
+  ASSERT_EQ(figure.width, 512);
+  EXPECT_NE(figure.rgb, stairs.rgb);
+
+  int status = -1;
+  EXPECT_FALSE(child_exited(pid, &status, 0)) << "the production ended early";
+  const std::string key = "xdotool key --clearmodifiers Escape";
+  EXPECT_EQ(std::system(("DISPLAY=" + server.display + " " + key).c_str()), 0);
+  const bool ended = child_exited(pid, &status, 10);
+  if (!ended) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+  EXPECT_TRUE(ended) << "Escape did not end the program";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  server.stop();
+}
