@@ -41,7 +41,7 @@ case $mode in
     fi
     grep -E "^Done [0-9]+ runs" build-fuzz/fuzz.log
     # Once more with the sanitizers; the benchmarks are left out of that build.
-    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON >/dev/null
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON -DORVEL_BENCH=OFF >/dev/null
     cmake --build build-asan -j"$jobs"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE "slow|nosan"
