@@ -47,8 +47,8 @@ void record_frame(const Pixel* canvas, const MusicPosition& drawn_from);
 void record_close(const MusicPosition& last);
 // CRC-32 (zlib) of the picture as R, G, B bytes in storage order.
 uint32_t picture_crc(const Pixel* canvas);
-// 8-bit RGB PNG of a 512x384 canvas; false on failure.
-bool write_png(const char* path, const Pixel* canvas);
+// 8-bit RGB PNG of packed pixels (stride = width), alpha ignored; false on failure.
+bool write_png(const char* path, const Pixel* pixels, int width, int height);
 
 // Video capture of an offline run: H.264 at fps with the picture scaled by scale, and
 // AAC audio. capture_close is false when the file could not be finished, and then
@@ -65,6 +65,10 @@ constexpr const char* MODULE_PATH = "musica\\XK_TRAM4.IT";
 
 // Start-up, timeline and shut-down; the process exit status.
 int run_demo(RunOptions* options);
+// Once the module is loaded and the display open: play from order 0 and take the first
+// read. And after the timeline: stop and release the music, close the display.
+void start_playing();
+void stop_playing();
 
 // The timeline's state, shared by all phases.
 extern MusicPosition position;

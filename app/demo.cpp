@@ -19,6 +19,18 @@ bool can_write(const std::string& path) {
 
 }  // namespace
 
+void start_playing() {
+  music_start();
+  music_set_order(0);
+  music_position(&position.row, &position.order);
+}
+
+void stop_playing() {
+  music_stop();
+  music_free();
+  display_close();
+}
+
 int run_demo(RunOptions* options) {
   DisplaySettings display;
   display.mode = options->offline ? DisplayMode::Offline : DisplayMode::Live;
@@ -60,15 +72,9 @@ int run_demo(RunOptions* options) {
   }
   if (!display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT)) return 1;
 
-  music_start();
-  music_set_order(0);
-  music_position(&position.row, &position.order);
-
+  start_playing();
   run_timeline();
-
-  music_stop();
-  music_free();
-  display_close();
+  stop_playing();
   record_close(position);
   bool finished = music_wav_ok();
   if (!finished) cannot_write(options->wav_path);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "app/app.h"
 
@@ -32,8 +33,8 @@ void progress(const MusicPosition& at, bool last) {
   if (last) std::fputc('\n', stderr);
 }
 
-void rgb_row(const Pixel* src, uint8_t* out) {
-  for (int x = 0; x < SCREEN_WIDTH; ++x) {
+void rgb_row(const Pixel* src, uint8_t* out, int width = SCREEN_WIDTH) {
+  for (int x = 0; x < width; ++x) {
     out[3 * x] = static_cast<uint8_t>(src[x] >> 16);
     out[3 * x + 1] = static_cast<uint8_t>(src[x] >> 8);
     out[3 * x + 2] = static_cast<uint8_t>(src[x]);
@@ -51,7 +52,8 @@ uint32_t picture_crc(const Pixel* canvas) {
   return static_cast<uint32_t>(crc);
 }
 
-bool write_png(const char* path, const Pixel* canvas) {
+bool write_png(const char* path, const Pixel* pixels, int width, int height) {
+  if (width <= 0 || height <= 0) return false;
   std::FILE* file = std::fopen(path, "wb");
   if (!file) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -59,13 +61,13 @@ bool write_png(const char* path, const Pixel* canvas) {
   bool ok = false;
   if (png && info && !setjmp(png_jmpbuf(png))) {
     png_init_io(png, file);
-    png_set_IHDR(png, info, SCREEN_WIDTH, SCREEN_HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    uint8_t row[SCREEN_WIDTH * 3];
-    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
-      rgb_row(canvas + y * SCREEN_WIDTH, row);
-      png_write_row(png, row);
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+      rgb_row(pixels + static_cast<size_t>(y) * width, row.data(), width);
+      png_write_row(png, row.data());
     }
     png_write_end(png, nullptr);
     ok = true;
@@ -98,7 +100,7 @@ void record_frame(const Pixel* canvas, const MusicPosition& drawn_from) {
   for (SnapshotRequest& s : recording->snapshots) {
     if (s.written || s.order != drawn_from.order || s.row != drawn_from.row) continue;
     s.written = true;
-    if (!write_png(s.path.c_str(), canvas)) std::fprintf(stderr, "orvel: cannot write '%s'\n", s.path.c_str());
+    if (!write_png(s.path.c_str(), canvas, SCREEN_WIDTH, SCREEN_HEIGHT)) std::fprintf(stderr, "orvel: cannot write '%s'\n", s.path.c_str());
   }
   ++frame_index;
 }

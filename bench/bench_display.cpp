@@ -3,10 +3,6 @@
 // dummy figures are measured.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,42 +11,10 @@
 #include <vector>
 
 #include "display/display.h"
+#include "support/xserver.h"
 
 namespace {
-pid_t server_pid = -1;
-std::string server_display;
-
-// Xvfb on the first free display number, reported back on a pipe.
-bool start_xvfb() {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  server_pid = fork();
-  if (server_pid == 0) {
-    close(fds[0]);
-    freopen("/dev/null", "w", stdout);
-    freopen("/dev/null", "w", stderr);
-    const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  pollfd wait_for{fds[0], POLLIN, 0};
-  char c = 0;
-  while (poll(&wait_for, 1, 10000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  close(fds[0]);
-  if (server_pid < 0 || number.empty()) return false;
-  server_display = ":" + number;
-  return true;
-}
-
-void stop_xvfb() {
-  if (server_pid > 0) {
-    kill(server_pid, SIGTERM);
-    waitpid(server_pid, nullptr, 0);
-  }
-}
+XServer server;
 
 void frames(benchmark::State& state, std::string video, std::string renderer, int depth) {
   setenv("SDL_VIDEODRIVER", video.c_str(), 1);
@@ -85,8 +49,8 @@ bool offers(const std::string& renderer, int depth) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool xvfb = start_xvfb();
-  if (xvfb) setenv("DISPLAY", server_display.c_str(), 1);
+  const bool xvfb = server.start("800x600x24");
+  if (xvfb) setenv("DISPLAY", server.display.c_str(), 1);
   else std::fprintf(stderr, "Xvfb did not start: dummy driver only\n");
 
   for (const char* renderer : {"opengl", "software"}) {
@@ -107,6 +71,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  stop_xvfb();
+  server.stop();
   return 0;
 }

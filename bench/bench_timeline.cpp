@@ -15,7 +15,7 @@
 #include "app/app.h"
 #include "display/display.h"
 #include "effects/effects.h"
-#include "../tests/support/scripted_sound.h"
+#include "support/scripted_sound.h"
 
 namespace {
 
@@ -70,13 +70,9 @@ void run_once(SoundLayer* layer) {
   fresh_state();
   if (music_init(MODULE_PATH) != 0) std::abort();
   display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
-  music_start();
-  music_set_order(0);
-  music_position(&position.row, &position.order);
+  start_playing();
   run_timeline();
-  music_stop();
-  music_free();
-  display_close();
+  stop_playing();
   music_use_layer(nullptr);
 }
 

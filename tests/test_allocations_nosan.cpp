@@ -71,10 +71,8 @@ TEST(Allocations, NoneWhileTheTimelineRuns) {
   display_configure(offline);
   ASSERT_EQ(music_init(MODULE_PATH), 0);
   ASSERT_EQ(display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
-  music_start();
-  music_set_order(0);
-  music_position(&position.row, &position.order);
   set_frame_observer(count);
+  start_playing();
   run_timeline();
   set_frame_observer(nullptr);
   music_use_layer(nullptr);

@@ -43,13 +43,9 @@ class Timeline : public ::testing::Test {
   void run() {
     ASSERT_EQ(music_init(MODULE_PATH), 0);
     ASSERT_EQ(display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
-    music_start();
-    music_set_order(0);
-    music_position(&position.row, &position.order);
+    start_playing();
     run_timeline();
-    music_stop();
-    music_free();
-    display_close();
+    stop_playing();
   }
 
   void add(int order, int first_row, int last_row, int time_step = 10) {

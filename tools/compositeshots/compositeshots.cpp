@@ -2,8 +2,6 @@
 // scaled figure, reveal, flicker, portrait and bubbles, hills) into PNG sheets of four
 // frames in DIR, for looking at. Pictures come from gfx/ in the working folder; any
 // that is missing is replaced by a test picture of the same size.
-#include <png.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -25,22 +23,9 @@ Picture plain(int red, int green, int blue, int alpha) {
 Picture clear_colour() { return plain(palette[0][0] + 50, palette[0][1] + 50, palette[0][2] + 50, 0); }
 
 bool write_png(const std::string& path, const Pixel* pixels, int width, int height) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-  for (int i = 0; i < width * height; ++i) {
-    rgb[i * 3] = (pixels[i] >> 16) & 0xFF;
-    rgb[i * 3 + 1] = (pixels[i] >> 8) & 0xFF;
-    rgb[i * 3 + 2] = pixels[i] & 0xFF;
-  }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = width;
-  image.height = height;
-  image.format = PNG_FORMAT_RGB;
-  if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr)) {
-    std::fprintf(stderr, "compositeshots: cannot write %s: %s\n", path.c_str(), image.message);
-    return false;
-  }
-  return true;
+  if (::write_png(path.c_str(), pixels, width, height)) return true;
+  std::fprintf(stderr, "compositeshots: cannot write %s\n", path.c_str());
+  return false;
 }
 
 // Four canvases, two rows of two, with a grey gutter.

@@ -1,12 +1,11 @@
 // effectshots DIR: draws the shapes and the effects that are made of them into
 // PNG files in DIR, single pictures and 2x2 sheets, for looking at.
-#include <png.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/app.h"
 #include "effects/effects.h"
 #include "raster/raster.h"
 
@@ -22,22 +21,9 @@ Picture plain(int red, int green, int blue) {
 Picture clear_colour() { return plain(palette[0][0] + 50, palette[0][1] + 50, palette[0][2] + 50); }
 
 bool write_png(const std::string& path, const Pixel* pixels, int width, int height) {
-  std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
-  for (int i = 0; i < width * height; ++i) {
-    rgb[i * 3] = (pixels[i] >> 16) & 0xFF;
-    rgb[i * 3 + 1] = (pixels[i] >> 8) & 0xFF;
-    rgb[i * 3 + 2] = pixels[i] & 0xFF;
-  }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = width;
-  image.height = height;
-  image.format = PNG_FORMAT_RGB;
-  if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr)) {
-    std::fprintf(stderr, "effectshots: cannot write %s: %s\n", path.c_str(), image.message);
-    return false;
-  }
-  return true;
+  if (::write_png(path.c_str(), pixels, width, height)) return true;
+  std::fprintf(stderr, "effectshots: cannot write %s\n", path.c_str());
+  return false;
 }
 
 // Four canvases side by side, two rows of two, with a 4-pixel grey gutter.
