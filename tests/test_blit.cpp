@@ -6,32 +6,14 @@
 #include <vector>
 
 #include "raster/raster.h"
+#include "support/guarded_canvas.h"
 
 namespace {
 
 constexpr Pixel GROUND = 0x12345678u;
-constexpr int GUARD = 4096;
 
 // A canvas with guard pixels on both sides, to catch writes outside it.
-struct GuardedCanvas {
-  std::vector<Pixel> store = std::vector<Pixel>(SCREEN_PIXELS + 2 * GUARD, 0xDEADBEEFu);
-  GuardedCanvas() { fill(GROUND); }
-  Pixel* canvas() { return store.data() + GUARD; }
-  Pixel& at(int x, int y) { return canvas()[y * SCREEN_WIDTH + x]; }
-  void fill(Pixel p) {
-    for (int i = 0; i < SCREEN_PIXELS; ++i) canvas()[i] = p;
-  }
-  bool guards_intact() const {
-    for (int i = 0; i < GUARD; ++i)
-      if (store[i] != 0xDEADBEEFu || store[GUARD + SCREEN_PIXELS + i] != 0xDEADBEEFu) return false;
-    return true;
-  }
-  int count_not(Pixel p) {
-    int n = 0;
-    for (int i = 0; i < SCREEN_PIXELS; ++i) n += canvas()[i] != p;
-    return n;
-  }
-};
+using GuardedCanvas = GuardedCanvasOn<GROUND>;
 
 // A source whose every pixel tells its own column and row.
 std::vector<Pixel> coded_source(int w, int h) {

@@ -6,31 +6,13 @@
 
 #include "effects/effects.h"
 #include "raster/raster.h"
+#include "support/guarded_canvas.h"
 
 namespace {
 
 constexpr Pixel GROUND = 0x008F89A6u;
-constexpr int GUARD = 2048;
 
-struct GuardedCanvas {
-  std::vector<Pixel> store = std::vector<Pixel>(SCREEN_PIXELS + 2 * GUARD, 0xDEADBEEFu);
-  GuardedCanvas() { fill(GROUND); }
-  Pixel* canvas() { return store.data() + GUARD; }
-  Pixel at(int x, int y) const { return store[GUARD + y * SCREEN_WIDTH + x]; }
-  void fill(Pixel p) {
-    for (int i = 0; i < SCREEN_PIXELS; ++i) canvas()[i] = p;
-  }
-  bool guards_intact() const {
-    for (int i = 0; i < GUARD; ++i)
-      if (store[i] != 0xDEADBEEFu || store[GUARD + SCREEN_PIXELS + i] != 0xDEADBEEFu) return false;
-    return true;
-  }
-  int differences(GuardedCanvas& o) {
-    int n = 0;
-    for (int i = 0; i < SCREEN_PIXELS; ++i) n += canvas()[i] != o.canvas()[i];
-    return n;
-  }
-};
+using GuardedCanvas = GuardedCanvasOn<GROUND>;
 
 // The indices of column x as the closed form gives them: j = a + (x + 1) / 2 wrapped to
 // 0..359 (past 359 it restarts at 0), k = a + j less 359 when above 359.

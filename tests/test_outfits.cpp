@@ -5,29 +5,13 @@
 
 #include "effects/effects.h"
 #include "raster/raster.h"
+#include "support/guarded_canvas.h"
 
 namespace {
 
 constexpr Pixel GROUND = 0x00203040u;
-constexpr int GUARD = 2048;
 
-struct GuardedCanvas {
-  std::vector<Pixel> store = std::vector<Pixel>(SCREEN_PIXELS + 2 * GUARD, 0xDEADBEEFu);
-  GuardedCanvas() { fill(GROUND); }
-  Pixel* canvas() { return store.data() + GUARD; }
-  Pixel& at(int x, int y) { return canvas()[y * SCREEN_WIDTH + x]; }
-  void fill(Pixel p) {
-    for (int i = 0; i < SCREEN_PIXELS; ++i) canvas()[i] = p;
-  }
-  bool guards_intact() const {
-    for (int i = 0; i < GUARD; ++i)
-      if (store[i] != 0xDEADBEEFu || store[GUARD + SCREEN_PIXELS + i] != 0xDEADBEEFu) return false;
-    return true;
-  }
-  bool same_as(GuardedCanvas& other) {
-    return std::memcmp(canvas(), other.canvas(), sizeof(Pixel) * SCREEN_PIXELS) == 0;
-  }
-};
+using GuardedCanvas = GuardedCanvasOn<GROUND>;
 
 // A picture of the given size: opaque pixels of its own hue in a pattern, with
 // transparent holes, so that misplaced or mis-cut pieces change the canvas.
