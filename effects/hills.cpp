@@ -32,6 +32,10 @@ int rise(int value, int span) {
   return static_cast<int>(std::clamp(r, -100000.0, 100000.0));
 }
 
+// Each column is up to three vertical lines from a layer's top to the bottom edge, back
+// to front, so a pixel ends in the colour of the frontmost layer whose top is at or
+// above it. That is worked out row by row, writing every pixel once in storage order:
+// the same pixels as drawing the lines, without walking the canvas column-wise.
 void draw_hill_columns(int phase, int row, int order, Pixel* canvas) {
   const bool middle = order > 17 || (order == 17 && row >= 32);
   const bool front = order >= 18;
@@ -40,8 +44,12 @@ void draw_hill_columns(int phase, int row, int order, Pixel* canvas) {
   if (order == 17 && row >= 32) rise2 = rise(row - 32, 192);
   if (order == 18 && row < 32) rise3 = rise(std::max(row, 0), 96);
 
+  const int layers = front ? 3 : middle ? 2 : 1;
   const int a = ((phase % 360) + 360) % 360;
   const int* base = palette[0];
+  int top[3][SCREEN_WIDTH];
+  Pixel colour[3][SCREEN_WIDTH];
+  int highest = SCREEN_HEIGHT;
   int j = a;
   for (int x = 0; x < SCREEN_WIDTH; ++x) {
     if (x & 1) {
@@ -53,14 +61,21 @@ void draw_hill_columns(int phase, int row, int order, Pixel* canvas) {
     const int h = ((sin_table[j] * 20) >> 12) + 50;
     const int s = (sin_table[k] * 24) >> 12;
     const int q = (cos_table[k] * 24) >> 12;
-    draw_line(x, 76 + s + rise1, x, SCREEN_HEIGHT, base[0] + h, base[1] + h, base[2] + h, 255,
-              canvas);
-    if (middle)
-      draw_line(x, 192 + q + rise2, x, SCREEN_HEIGHT, base[0] + h - 30, base[1] + h - 30,
-                base[2] + h - 30, 255, canvas);
-    if (front)
-      draw_line(x, 288 + s + rise3, x, SCREEN_HEIGHT, base[0] + h - 50, base[1] + h - 50,
-                base[2] + h - 50, 255, canvas);
+    const int tops[3] = {76 + s + rise1, 192 + q + rise2, 288 + s + rise3};
+    const int shade[3] = {h, h - 30, h - 50};
+    for (int n = 0; n < layers; ++n) {
+      top[n][x] = std::clamp(tops[n], 0, SCREEN_HEIGHT);
+      colour[n][x] = pack_pixel(base[0] + shade[n], base[1] + shade[n], base[2] + shade[n], 255);
+      highest = std::min(highest, top[n][x]);
+    }
+  }
+  for (int y = highest; y < SCREEN_HEIGHT; ++y) {
+    Pixel* out = canvas + y * SCREEN_WIDTH;
+    for (int x = 0; x < SCREEN_WIDTH; ++x) {
+      Pixel p = out[x];
+      for (int n = 0; n < layers; ++n) p = y >= top[n][x] ? colour[n][x] : p;
+      out[x] = p;
+    }
   }
 }
 
