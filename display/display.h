@@ -20,6 +20,9 @@ void convert_xrgb32(const Pixel* source, uint8_t* destination, int32_t count);  
 void convert_xbgr32(const Pixel* source, uint8_t* destination, int32_t count);  // R low, top 0
 void convert_rgb24(const Pixel* source, uint8_t* destination, int32_t count);   // bytes B G R
 void convert_bgr24(const Pixel* source, uint8_t* destination, int32_t count);   // bytes R G B
+// Where the processor has SSSE3, the 24-bit converters use it (chosen at start); every
+// path gives the same bytes. For tests and benchmarks; returns whether it is now in use.
+bool converters_use_ssse3(bool on);
 void convert_rgb565(const Pixel* source, uint8_t* destination, int32_t count);
 void convert_bgr565(const Pixel* source, uint8_t* destination, int32_t count);
 void convert_rgb555(const Pixel* source, uint8_t* destination, int32_t count);  // bit 15 zero

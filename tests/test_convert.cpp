@@ -58,19 +58,24 @@ TEST(Converters, AgreeWithSdlOnRandomRowsOfEveryLength) {
   std::mt19937 generator(20110101);
   // One pixel in: the source rows start off the 16-byte grid.
   std::vector<Pixel> storage(601 + 1);
-  for (const Case& c : cases) {
-    for (int count = 0; count <= 600; ++count) {
-      Pixel* source = storage.data() + 1;
-      for (int i = 0; i < count; ++i) source[i] = generator();
-      const std::vector<uint8_t> got = ours(c, source, count);
-      if (count == 0) {
-        EXPECT_TRUE(got.empty());
-        continue;
+  // Both the SSSE3 and the SSE2 block paths, where the processor has them.
+  for (const bool ssse3 : {true, false}) {
+    converters_use_ssse3(ssse3);
+    for (const Case& c : cases) {
+      for (int count = 0; count <= 600; ++count) {
+        Pixel* source = storage.data() + 1;
+        for (int i = 0; i < count; ++i) source[i] = generator();
+        const std::vector<uint8_t> got = ours(c, source, count);
+        if (count == 0) {
+          EXPECT_TRUE(got.empty());
+          continue;
+        }
+        const std::vector<uint8_t> want = sdl_convert(c, source, count);
+        ASSERT_EQ(got, want) << c.name << " count " << count << (ssse3 ? " ssse3" : "");
       }
-      const std::vector<uint8_t> want = sdl_convert(c, source, count);
-      ASSERT_EQ(got, want) << c.name << " count " << count;
     }
   }
+  converters_use_ssse3(true);
 }
 
 TEST(Converters, TellingValues) {
