@@ -53,7 +53,7 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    auto needs_value = [&](const char* name) {
+    auto is = [&](const char* name) {
       return std::strcmp(arg, name) == 0;
     };
     if (std::strcmp(arg, "--help") == 0) {
@@ -68,9 +68,9 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
       options->windowed = true;
     } else if (std::strcmp(arg, "--render") == 0) {
       options->offline = true;
-    } else if (needs_value("--depth") || needs_value("--fps") || needs_value("--frames") ||
-               needs_value("--snapshot") || needs_value("--wav") || needs_value("--capture") ||
-               needs_value("--capture-scale")) {
+    } else if (is("--depth") || is("--fps") || is("--frames") ||
+               is("--snapshot") || is("--wav") || is("--capture") ||
+               is("--capture-scale")) {
       if (!value) return usage_error("missing value for", arg);
       ++i;
       if (std::strcmp(arg, "--depth") == 0) {
