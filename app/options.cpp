@@ -53,9 +53,7 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    auto is = [&](const char* name) {
-      return std::strcmp(arg, name) == 0;
-    };
+    auto is = [&](const char* name) { return std::strcmp(arg, name) == 0; };
     if (std::strcmp(arg, "--help") == 0) {
       std::fputs(USAGE, stdout);
       return OptionsResult::ExitOk;
@@ -68,8 +66,7 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
       options->windowed = true;
     } else if (std::strcmp(arg, "--render") == 0) {
       options->offline = true;
-    } else if (is("--depth") || is("--fps") || is("--frames") ||
-               is("--snapshot") || is("--wav") || is("--capture") ||
+    } else if (is("--depth") || is("--fps") || is("--frames") || is("--snapshot") || is("--wav") || is("--capture") ||
                is("--capture-scale")) {
       if (!value) return usage_error("missing value for", arg);
       ++i;
