@@ -60,6 +60,8 @@ class SoundLayer {
   virtual void set_looping(bool looping) = 0;
   virtual void play_song() = 0;
   virtual signed char set_order(int32_t order) = 0;
+  // One moment per read: get_row samples the position being heard, and the get_order and
+  // get_time that follow answer from that same sample. The row is the one that holds it.
   virtual int32_t get_row() = 0;
   virtual int32_t get_order() = 0;
   virtual int32_t get_time() = 0;
