@@ -55,7 +55,9 @@ bool ModuleMixer::load(const SoundFileCallbacks& files, const char* path) {
     unload();
     return false;
   }
-  // The end where the last tick ends rather than after a fade of the mixer's own.
+  // The same sound every run (no randomly seeded dither), and the end where the last tick
+  // ends rather than after a fade of the mixer's own.
+  openmpt_module_ctl_set_integer(module_, "dither", 0);
   openmpt_module_ctl_set_text(module_, "play.at_end", "stop");
   order_count_ = openmpt_module_get_num_orders(module_);
   duration_ = openmpt_module_get_duration_seconds(module_);

@@ -102,3 +102,14 @@ TEST(Capture, AnUnwritablePathExits2AndLeavesNothing) {
   EXPECT_EQ(run_program({dir + "/orvel", "--capture", "x.mp4", "--capture-scale", "0"}, dir).status, 2);
   EXPECT_FALSE(fs::exists(dir + "/x.mp4"));
 }
+
+TEST(Capture, TwoRunsGiveTheSameFile) {
+  const std::string dir = stage_short("capture-twice");
+  for (const char* name : {"a.mp4", "b.mp4"}) {
+    const ProgramResult r = run_program({dir + "/orvel", "--capture", name, "--capture-scale", "1", "--fps", "25"}, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  const std::string a = read_text(dir + "/a.mp4");
+  EXPECT_GT(a.size(), 10000u);
+  EXPECT_TRUE(a == read_text(dir + "/b.mp4")) << "picture or sound differ between runs";
+}

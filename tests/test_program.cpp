@@ -155,11 +155,16 @@ TEST(Program, TheSyncTrackRendersInStepWithTheModule) {
 TEST(Program, OfflineRunsAreDeterministic) {
   const std::vector<unsigned char> module = file_bytes(SYNC_TRACK);
   const std::string dir = stage("determinism", &module);
-  for (const char* name : {"a.tsv", "b.tsv"}) {
-    const ProgramResult r = run_program({dir + "/orvel", "--render", "--fps", "24", "--frames", name}, dir);
+  for (const char* name : {"a", "b"}) {
+    const std::string n = name;
+    const ProgramResult r =
+        run_program({dir + "/orvel", "--render", "--fps", "24", "--frames", n + ".tsv", "--wav", n + ".wav"}, dir);
     ASSERT_EQ(r.status, 0) << r.err;
   }
   const std::string a = read_text(dir + "/a.tsv");
   EXPECT_GT(a.size(), 1000u);
-  EXPECT_EQ(a, read_text(dir + "/b.tsv"));
+  EXPECT_TRUE(a == read_text(dir + "/b.tsv")) << "the frames differ";
+  const std::string wav = read_text(dir + "/a.wav");
+  EXPECT_GT(wav.size(), 44u + 44100u * 4 * 200);
+  EXPECT_TRUE(wav == read_text(dir + "/b.wav")) << "the sound differs";
 }
