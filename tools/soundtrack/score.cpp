@@ -296,7 +296,9 @@ Clip read_line(const Song& s, const SourceLine& head, const std::vector<Word>& w
   return clip;
 }
 
-ItCell& cell_at(ItPattern& p, int row, int channel) { return p.cells[static_cast<size_t>(row)][static_cast<size_t>(channel)]; }
+ItCell& cell_at(ItPattern& p, int row, int channel) {
+  return p.cells[static_cast<size_t>(row)][static_cast<size_t>(channel)];
+}
 
 void place_effect(const SourceLine& line, ItPattern& p, const Channel& ch, const std::string& item) {
   size_t colon = item.find(':');
@@ -359,8 +361,8 @@ void place_clip(const Song& s, const SourceLine& line, ItPattern& p, const Chann
       if (volume != IT_VOLUME_NONE) volume = std::min(64, static_cast<int>(std::lround(volume * pct / 100.0)));
       if (!e.notes.empty()) {
         if (static_cast<int>(e.notes.size()) > ch.count)
-          fail(line, "a chord of " + std::to_string(e.notes.size()) + " notes on a channel of " +
-                         std::to_string(ch.count));
+          fail(line,
+               "a chord of " + std::to_string(e.notes.size()) + " notes on a channel of " + std::to_string(ch.count));
         for (int c = 0; c < ch.count; ++c) {
           ItCell& cell = cell_at(p, row, ch.first + c);
           if (e.notes[0] == IT_NOTE_OFF || c >= static_cast<int>(e.notes.size())) {
@@ -447,10 +449,14 @@ void read_song(const std::string& text, Song& s, ItModule& m) {
       int volume = 64;
       for (size_t w = 2; w < line.words.size(); ++w) {
         auto [key, value] = key_value(line, line.words[w]);
-        if (key == "count") ch.count = to_int(line, value, 1, 8);
-        else if (key == "pan") pans = split(value, ',');
-        else if (key == "vol") volume = to_int(line, value, 0, 64);
-        else fail(line, "a channel knows count=, pan= and vol=");
+        if (key == "count")
+          ch.count = to_int(line, value, 1, 8);
+        else if (key == "pan")
+          pans = split(value, ',');
+        else if (key == "vol")
+          volume = to_int(line, value, 0, 64);
+        else
+          fail(line, "a channel knows count=, pan= and vol=");
       }
       if (s.channels.count(line.words[1])) fail(line, "channel '" + line.words[1] + "' is defined twice");
       if (ch.first + ch.count > IT_MAX_CHANNELS) fail(line, "more than 64 channels");

@@ -240,12 +240,18 @@ std::string synthesize(const std::string& kind, const SynthParams& values, ItSam
   double actual_hz = note_hz(base);
   bool looped = false;
   std::vector<double> w;
-  if (kind == "kick") w = kick(p);
-  else if (kind == "snare") w = snare(p);
-  else if (kind == "clap") w = clap(p);
-  else if (kind == "metal") w = metal(p);
-  else if (kind == "fm") w = fm(p, base);
-  else if (kind == "sweep") w = sweep(p);
+  if (kind == "kick")
+    w = kick(p);
+  else if (kind == "snare")
+    w = snare(p);
+  else if (kind == "clap")
+    w = clap(p);
+  else if (kind == "metal")
+    w = metal(p);
+  else if (kind == "fm")
+    w = fm(p, base);
+  else if (kind == "sweep")
+    w = sweep(p);
   else if (kind == "wave") {
     w = wave(p, base, actual_hz);
     looped = true;
