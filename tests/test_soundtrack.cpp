@@ -13,6 +13,7 @@
 
 #include "support/module_probe.h"
 #include "tools/soundtrack/mixmeter.h"
+#include "tools/soundtrack/synth.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ constexpr int GAIN_MILLIBEL = -250;  // volume 192 of 256
 constexpr size_t ROW = 5292;         // frames at 44.1 kHz: speed 6, tempo 125
 constexpr size_t ORDER = 64 * ROW;
 constexpr int ORDERS = 30;
+// The plan's sections as the first order of each: intro, build, groove, breakdown,
+// flicker, theme B, fill, drop, transition, main, bright, lift, climax, outro; the end.
+constexpr int SECTION_FIRST[] = {0, 1, 3, 8, 9, 10, 13, 14, 17, 18, 21, 25, 26, 29, ORDERS};
 
 class Soundtrack : public testing::Test {
  protected:
@@ -111,10 +115,39 @@ TEST_F(Soundtrack, PlaysAsLongInXmp) {
   EXPECT_NEAR(seconds, duration_, duration_ * 0.01);
 }
 
-TEST_F(Soundtrack, StaysBelowFullScaleAtTheProgramsVolume) {
-  Level whole = measure_level(*audio_, 0, audio_->size() / 2);
-  EXPECT_LT(whole.peak_dbfs, -0.5);
-  EXPECT_GT(whole.peak_dbfs, -6.0);  // and uses the room it has
+TEST_F(Soundtrack, IsAsLoudAsPlannedAndPeaksBelowMinusOneDbtp) {
+  EXPECT_NEAR(integrated_loudness(*audio_), -16.0, 2.0);
+  EXPECT_LT(true_peak_dbtp(*audio_), -1.0);                                  // between the samples too
+  EXPECT_GT(measure_level(*audio_, 0, audio_->size() / 2).peak_dbfs, -6.0);  // and uses the room it has
+}
+
+TEST_F(Soundtrack, KeepsItsTopOctavesWellBelowTheMids) {
+  // Energy above 6 kHz relative to 250-2000 Hz: noise without a filter or an aliasing
+  // oscillator shows here first.
+  BandBalance whole = band_balance(measure_spectrum(*audio_, 0, ORDERS * ORDER));
+  EXPECT_LT(whole.air, -20.0);
+  EXPECT_LT(whole.high, -15.0);
+  // ... and within what human-made tracker modules measure, so not dull or boomy either.
+  EXPECT_GT(whole.air, -45.0);
+  EXPECT_GT(whole.high, -39.9);
+  EXPECT_GT(whole.upper, -17.1);
+  EXPECT_LT(whole.upper, -4.3);
+  EXPECT_GT(whole.low, -5.1);
+  EXPECT_LT(whole.low, 9.6);
+
+  // Every section of the plan, and every order with music in it, risers and transitions included.
+  auto check = [](const Spectrum& s, const std::string& what) {
+    BandBalance b = band_balance(s);
+    EXPECT_GT(b.windows, 0) << what;
+    EXPECT_LT(b.air, -12.0) << what;
+    EXPECT_LT(b.high, -8.0) << what;
+  };
+  for (size_t i = 0; i + 1 < std::size(SECTION_FIRST); ++i) {
+    int first = SECTION_FIRST[i], last = SECTION_FIRST[i + 1] - 1;
+    check(measure_spectrum(*audio_, first * ORDER, (last - first + 1) * ORDER),
+          "orders " + std::to_string(first) + "-" + std::to_string(last));
+  }
+  for (int o = 1; o <= 28; ++o) check(measure_spectrum(*audio_, o * ORDER, ORDER), "order " + std::to_string(o));
 }
 
 TEST_F(Soundtrack, EveryOrderIsAsLoudAsThePlanWants) {
@@ -197,6 +230,8 @@ TEST(SoundtrackCompiler, MakesTheSameBytesAgainAndReportsBadInput) {
       {"channel a\nline x lead\n  A4:4 H9:4\n", "song:3: 'H9' is not a note"},
       {"channel a\nbeat x\n  k...\npattern p\n  a x\norders\n  p\n", "song:3: no drum for the letter 'k'"},
       {"channel a\nline x lead\n  A4:40\npattern p\n  a x*2\norders\n  p\n", "song:5: 'x*2' runs to row 80"},
+      {"channel a\nline x lead\n  C5:4 B4:4\npattern p\n  a x'2\norders\n  p\n",
+       "song:5: 'x'2' plays note 74, above its instrument's top (72)"},
       {"channel a\npattern p\n  b _4\norders\n  p\n", "song:3: no channel 'b'"},
       {"channel a\npattern p\n  a _4\norders\n  q\n", "song:5: no pattern 'q'"},
       {"channel a\npattern p\n  a 0:V80\n", "song: no orders"},
@@ -212,6 +247,48 @@ TEST(SoundtrackCompiler, MakesTheSameBytesAgainAndReportsBadInput) {
   const std::string bad_instrument = write_temp("soundtrack_test_ins.txt", "lead wave base=C5 cutof=900\n");
   EXPECT_EQ(compile(bad_instrument, ORVEL_SOURCE_DIR "/assets/music/song.txt", again, printed), 1);
   EXPECT_NE(printed.find("instruments:1: lead: unknown parameter 'cutof'"), std::string::npos) << printed;
+  const std::string low_top = write_temp("soundtrack_test_ins.txt", "lead wave base=C5 top=B4\n");
+  EXPECT_EQ(compile(low_top, ORVEL_SOURCE_DIR "/assets/music/song.txt", again, printed), 1);
+  EXPECT_NE(printed.find("instruments:1: lead: top must not lie below base"), std::string::npos) << printed;
+}
+
+namespace {
+// A synthesised sample as stereo audio at full scale 1, padded to one spectrum window.
+std::vector<float> sample_audio(const ItSample& sample) {
+  std::vector<float> stereo;
+  for (int16_t v : sample.pcm16) stereo.insert(stereo.end(), 2, v / 32768.0f);
+  stereo.resize(std::max(stereo.size(), 2 * SPECTRUM_WINDOW), 0.0f);
+  return stereo;
+}
+double energy_db(const Spectrum& s, double lo_hz, double hi_hz) {
+  double sum = 0.0;
+  for (size_t k = 0; k < s.power.size(); ++k) {
+    double hz = static_cast<double>(k) * MIX_RATE / SPECTRUM_WINDOW;
+    if (hz >= lo_hz && hz < hi_hz) sum += s.power[k];
+  }
+  return 10.0 * std::log10(sum + 1e-30);
+}
+}  // namespace
+
+TEST(SoundtrackSynth, KeepsHarmonicsFromFoldingBackBelowNyquist) {
+  // Square waves up in the top octave: the odd harmonics of each lie above Nyquist,
+  // and anything below their fundamentals' lowest is what folded back.
+  ItSample hats;
+  ASSERT_EQ(synthesize("metal",
+                       {{"tune", 30.0}, {"noise", 0.0}, {"hp", 20.0}, {"lp", 21000.0}, {"decay", 1.0}, {"length", 0.5}},
+                       hats),
+            "");
+  Spectrum s = measure_spectrum(sample_audio(hats), 0, SPECTRUM_WINDOW, -200.0);
+  ASSERT_EQ(s.windows, 1);
+  const double lowest = 205.3 * 30.0;  // the six fundamentals run from 6.2 to 24 kHz
+  EXPECT_LT(energy_db(s, 20.0, lowest - 200.0), energy_db(s, lowest - 200.0, 22050.0) - 50.0);
+
+  // A looped voice played an octave above its base keeps its partials below 18 kHz there.
+  ItSample lead;
+  ASSERT_EQ(synthesize("wave", {{"base", 72.0}, {"top", 84.0}, {"shape", 0.5}, {"cutoff", 20000.0}}, lead), "");
+  s = measure_spectrum(sample_audio(lead), 0, SPECTRUM_WINDOW, -200.0);
+  EXPECT_LT(energy_db(s, 9100.0, 22050.0), energy_db(s, 20.0, 9100.0) - 80.0);
+  EXPECT_GT(energy_db(s, 8000.0, 9100.0), energy_db(s, 20.0, 9100.0) - 40.0) << "and up to there";
 }
 
 namespace {
