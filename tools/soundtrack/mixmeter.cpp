@@ -183,16 +183,21 @@ double true_peak_dbtp(const std::vector<float>& stereo) {
     }
     made = true;
   }
-  const long frames = static_cast<long>(stereo.size() / 2);
+  // Each channel on its own, with silence around it so that every tap has a sample.
+  // Phase 0 is the sample itself.
+  const size_t frames = stereo.size() / 2;
+  std::vector<double> x(frames + TAPS, 0.0);
   double peak = 0.0;
   for (int c = 0; c < 2; ++c) {
-    for (long i = 0; i < frames; ++i) {
-      for (int p = 0; p < PHASES; ++p) {
+    for (size_t i = 0; i < frames; ++i) {
+      x[i + TAPS / 2 - 1] = stereo[2 * i + c];
+      peak = std::max(peak, std::fabs(x[i + TAPS / 2 - 1]));
+    }
+    for (size_t i = 0; i < frames; ++i) {
+      const double* in = &x[i];
+      for (int p = 1; p < PHASES; ++p) {
         double y = 0.0;
-        for (int t = 0; t < TAPS; ++t) {
-          long j = i + t - TAPS / 2 + 1;
-          if (j >= 0 && j < frames) y += h[p][t] * stereo[2 * j + c];
-        }
+        for (int t = 0; t < TAPS; ++t) y += h[p][t] * in[t];
         peak = std::max(peak, std::fabs(y));
       }
     }
