@@ -97,7 +97,8 @@ std::vector<uint8_t> draw_waveform(const std::vector<float>& stereo, int width, 
     }
     double rms = std::sqrt(sum / static_cast<double>(b - a));
     for (int y = static_cast<int>(mid - hi * mid); y <= static_cast<int>(mid - lo * mid); ++y) plot(x, y, 40, 70, 160);
-    for (int y = static_cast<int>(mid - rms * mid); y <= static_cast<int>(mid + rms * mid); ++y) plot(x, y, 120, 170, 240);
+    for (int y = static_cast<int>(mid - rms * mid); y <= static_cast<int>(mid + rms * mid); ++y)
+      plot(x, y, 120, 170, 240);
   }
   for (int order = 0; order * order_frames <= frames; ++order) {
     int x = static_cast<int>(order * order_frames * width / std::max<size_t>(frames, 1));
@@ -122,8 +123,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<uint8_t> bytes = read_bytes(argv[1]);
-  openmpt_module* mod = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
-                                                           openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+  openmpt_module* mod =
+      openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                         openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
   if (!mod) {
     std::fprintf(stderr, "render_soundtrack: cannot load %s\n", argv[1]);
     return 1;
@@ -145,7 +147,8 @@ int main(int argc, char** argv) {
   std::fprintf(levels, "order\tpeak_dbfs\trms_dbfs\n");
   double song_peak = 0;
   for (int o = 0; o < orders; ++o) {
-    size_t a = static_cast<size_t>(o * order_frames), b = std::min(stereo.size() / 2, static_cast<size_t>((o + 1) * order_frames));
+    size_t a = static_cast<size_t>(o * order_frames),
+           b = std::min(stereo.size() / 2, static_cast<size_t>((o + 1) * order_frames));
     double peak = 0, sum = 0;
     for (size_t i = 2 * a; i < 2 * b; ++i) {
       peak = std::max(peak, static_cast<double>(std::fabs(stereo[i])));
@@ -158,7 +161,8 @@ int main(int argc, char** argv) {
   std::fclose(levels);
 
   const int width = 1800, height = 360;
-  if (!write_wav(argv[2], stereo) || !write_png(argv[3], width, height, draw_waveform(stereo, width, height, order_frames))) {
+  if (!write_wav(argv[2], stereo) ||
+      !write_png(argv[3], width, height, draw_waveform(stereo, width, height, order_frames))) {
     std::fprintf(stderr, "render_soundtrack: cannot write the outputs\n");
     return 1;
   }

@@ -92,6 +92,7 @@ std::vector<std::string> split(const std::string& text, char sep) {
 struct Instrument {
   std::string name;
   int index;  // 1-based, also its sample's
+  int top;    // the highest note it may play
 };
 
 void read_instruments(const std::string& text, ItModule& m, std::map<std::string, Instrument>& by_name) {
@@ -155,7 +156,7 @@ void read_instruments(const std::string& text, ItModule& m, std::map<std::string
     ins.sample = index;
     m.samples.push_back(sample);
     m.instruments.push_back(ins);
-    by_name[name] = {name, index};
+    by_name[name] = {name, index, highest_note(head.words[1], synth)};
   }
 }
 
@@ -165,6 +166,7 @@ struct Event {
   int row = 0;
   std::vector<int> notes;  // MIDI numbers; or one IT_NOTE_OFF
   int instrument = 0;
+  int top = 119;  // the instrument's highest note
   int volume = IT_VOLUME_NONE;
   int effect = 0, param = 0;
 };
@@ -179,7 +181,7 @@ struct Channel {
 };
 
 struct DrumKey {
-  int instrument, note;
+  int instrument, note, top;
 };
 
 struct Song {
@@ -224,6 +226,7 @@ Clip read_beat(const Song& s, const SourceLine& head, const std::vector<Word>& w
         e.row = clip.length;
         e.notes = {it->second.note};
         e.instrument = it->second.instrument;
+        e.top = it->second.top;
         e.volume = key == c ? 44 : 64;
         clip.events.push_back(e);
       }
@@ -271,6 +274,7 @@ Clip read_line(const Song& s, const SourceLine& head, const std::vector<Word>& w
     Event e;
     e.row = clip.length;
     e.instrument = ins.index;
+    e.top = ins.top;
     e.volume = volume;
     e.effect = effect;
     e.param = param;
@@ -296,7 +300,9 @@ Clip read_line(const Song& s, const SourceLine& head, const std::vector<Word>& w
   return clip;
 }
 
-ItCell& cell_at(ItPattern& p, int row, int channel) { return p.cells[static_cast<size_t>(row)][static_cast<size_t>(channel)]; }
+ItCell& cell_at(ItPattern& p, int row, int channel) {
+  return p.cells[static_cast<size_t>(row)][static_cast<size_t>(channel)];
+}
 
 void place_effect(const SourceLine& line, ItPattern& p, const Channel& ch, const std::string& item) {
   size_t colon = item.find(':');
@@ -359,8 +365,8 @@ void place_clip(const Song& s, const SourceLine& line, ItPattern& p, const Chann
       if (volume != IT_VOLUME_NONE) volume = std::min(64, static_cast<int>(std::lround(volume * pct / 100.0)));
       if (!e.notes.empty()) {
         if (static_cast<int>(e.notes.size()) > ch.count)
-          fail(line, "a chord of " + std::to_string(e.notes.size()) + " notes on a channel of " +
-                         std::to_string(ch.count));
+          fail(line,
+               "a chord of " + std::to_string(e.notes.size()) + " notes on a channel of " + std::to_string(ch.count));
         for (int c = 0; c < ch.count; ++c) {
           ItCell& cell = cell_at(p, row, ch.first + c);
           if (e.notes[0] == IT_NOTE_OFF || c >= static_cast<int>(e.notes.size())) {
@@ -370,6 +376,9 @@ void place_clip(const Song& s, const SourceLine& line, ItPattern& p, const Chann
           }
           int note = e.notes[static_cast<size_t>(c)] + transpose;
           if (note < 0 || note > 119) fail(line, "'" + item + "' transposes a note out of range");
+          if (note > e.top)
+            fail(line, "'" + item + "' plays note " + std::to_string(note) + ", above its instrument's top (" +
+                           std::to_string(e.top) + ")");
           cell.note = note;
           cell.instrument = e.instrument;
           cell.volume = volume;
@@ -447,10 +456,14 @@ void read_song(const std::string& text, Song& s, ItModule& m) {
       int volume = 64;
       for (size_t w = 2; w < line.words.size(); ++w) {
         auto [key, value] = key_value(line, line.words[w]);
-        if (key == "count") ch.count = to_int(line, value, 1, 8);
-        else if (key == "pan") pans = split(value, ',');
-        else if (key == "vol") volume = to_int(line, value, 0, 64);
-        else fail(line, "a channel knows count=, pan= and vol=");
+        if (key == "count")
+          ch.count = to_int(line, value, 1, 8);
+        else if (key == "pan")
+          pans = split(value, ',');
+        else if (key == "vol")
+          volume = to_int(line, value, 0, 64);
+        else
+          fail(line, "a channel knows count=, pan= and vol=");
       }
       if (s.channels.count(line.words[1])) fail(line, "channel '" + line.words[1] + "' is defined twice");
       if (ch.first + ch.count > IT_MAX_CHANNELS) fail(line, "more than 64 channels");
@@ -470,7 +483,8 @@ void read_song(const std::string& text, Song& s, ItModule& m) {
         int note = 60;
         if (parts.size() == 2) note = note_number(parts[1]);
         if (parts.empty() || parts.size() > 2 || note < 0) fail(line, "drums take LETTER=INSTRUMENT[:NOTE]");
-        s.drums[key[0]] = {find_instrument(s, line, parts[0]).index, note};
+        const Instrument& ins = find_instrument(s, line, parts[0]);
+        s.drums[key[0]] = {ins.index, note, ins.top};
       }
     } else if (what == "beat" || what == "line") {
       if (line.words.size() < 2) fail(line, what + " needs a name");
