@@ -25,48 +25,24 @@ Pixel img_credit7[CREDIT_WIDTH * CREDIT_HEIGHT];
 // Sorted ignoring case: the order sets the slots. Each name is the group's name
 // from assets/greetings.txt, lower-cased, letters and digits only.
 const char* const greeting_files[GREETING_COUNT] = {
-    "gfx//saludo_agujacollective.gif",
-    "gfx//saludo_bobbincrew.gif",
-    "gfx//saludo_buttonbrigade.gif",
-    "gfx//saludo_cashmerecult.gif",
-    "gfx//saludo_corduroy.gif",
-    "gfx//saludo_denimdivision.gif",
-    "gfx//saludo_dyehouse.gif",
-    "gfx//saludo_felttip.gif",
-    "gfx//saludo_flaxmill.gif",
-    "gfx//saludo_gingham.gif",
-    "gfx//saludo_hemline.gif",
-    "gfx//saludo_houndstooth.gif",
-    "gfx//saludo_indigotribe.gif",
-    "gfx//saludo_jacquard.gif",
-    "gfx//saludo_knitwork.gif",
-    "gfx//saludo_laceengine.gif",
-    "gfx//saludo_linenloop.gif",
-    "gfx//saludo_loomlords.gif",
-    "gfx//saludo_merino.gif",
-    "gfx//saludo_needlepoint.gif",
-    "gfx//saludo_nylonnoise.gif",
-    "gfx//saludo_organza.gif",
-    "gfx//saludo_paisleypixels.gif",
-    "gfx//saludo_pleatsociety.gif",
-    "gfx//saludo_quilted.gif",
-    "gfx//saludo_rayonrebels.gif",
-    "gfx//saludo_satinsound.gif",
-    "gfx//saludo_seamline.gif",
-    "gfx//saludo_selvedge.gif",
-    "gfx//saludo_silkroute.gif",
-    "gfx//saludo_tartantech.gif",
-    "gfx//saludo_thimble.gif",
-    "gfx//saludo_tweedunit.gif",
-    "gfx//saludo_velvetcore.gif",
-    "gfx//saludo_warpandweft.gif",
-    "gfx//saludo_yarnbomb.gif",
+    "gfx//saludo_agujacollective.gif", "gfx//saludo_bobbincrew.gif",    "gfx//saludo_buttonbrigade.gif",
+    "gfx//saludo_cashmerecult.gif",    "gfx//saludo_corduroy.gif",      "gfx//saludo_denimdivision.gif",
+    "gfx//saludo_dyehouse.gif",        "gfx//saludo_felttip.gif",       "gfx//saludo_flaxmill.gif",
+    "gfx//saludo_gingham.gif",         "gfx//saludo_hemline.gif",       "gfx//saludo_houndstooth.gif",
+    "gfx//saludo_indigotribe.gif",     "gfx//saludo_jacquard.gif",      "gfx//saludo_knitwork.gif",
+    "gfx//saludo_laceengine.gif",      "gfx//saludo_linenloop.gif",     "gfx//saludo_loomlords.gif",
+    "gfx//saludo_merino.gif",          "gfx//saludo_needlepoint.gif",   "gfx//saludo_nylonnoise.gif",
+    "gfx//saludo_organza.gif",         "gfx//saludo_paisleypixels.gif", "gfx//saludo_pleatsociety.gif",
+    "gfx//saludo_quilted.gif",         "gfx//saludo_rayonrebels.gif",   "gfx//saludo_satinsound.gif",
+    "gfx//saludo_seamline.gif",        "gfx//saludo_selvedge.gif",      "gfx//saludo_silkroute.gif",
+    "gfx//saludo_tartantech.gif",      "gfx//saludo_thimble.gif",       "gfx//saludo_tweedunit.gif",
+    "gfx//saludo_velvetcore.gif",      "gfx//saludo_warpandweft.gif",   "gfx//saludo_yarnbomb.gif",
     "gfx//saludo_zipper.gif",
 };
 
 #define WHOLE(buffer) buffer, static_cast<int>(sizeof(buffer) / sizeof(Pixel))
-#define GREETING(k) greeting_files[k], img_greetings + (k) * GREETING_PIXELS, GREETING_PIXELS
-#define TEXT(n) "gfx//text" #n ".gif", img_text + ((n) - 1) * TEXT_PIXELS, TEXT_PIXELS
+#define GREETING(k) greeting_files[k], img_greetings + (k)*GREETING_PIXELS, GREETING_PIXELS
+#define TEXT(n) "gfx//text" #n ".gif", img_text + ((n)-1) * TEXT_PIXELS, TEXT_PIXELS
 
 const AssetLoad asset_loads[ASSET_COUNT] = {
     {"gfx//retrato.gif", WHOLE(img_portrait)},

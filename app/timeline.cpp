@@ -126,9 +126,7 @@ void greeting_logos() {
 
 void credits() {
   const int row = position.row;
-  auto credit = [](const Pixel* picture, int x, int y) {
-    blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, screen, x, y, 1);
-  };
+  auto credit = [](const Pixel* picture, int x, int y) { blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, screen, x, y, 1); };
   if (position.order == 27 && row >= 1 && row <= 31) {
     credit(img_credit1, 0, 0);
     credit(img_credit2, 0, 112);
@@ -296,8 +294,8 @@ void run_timeline() {
   }
   // 10: orders 14 to 16, star and polygons behind the bubbles and the portrait.
   static const TimedStrip polygon_texts[] = {
-      {14, 13, 180, 0, 0}, {14, 14, 0, 29, 16}, {14, 15, -180, 59, 32}, {14, 16, -180, 88, 48}, {15, 17, 0, 51, 0},
-      {15, 18, 0, 86, 16}, {15, 19, 20, 25, 32}, {16, 11, 0, 25, 0},    {16, 20, 0, 51, 32},
+      {14, 13, 180, 0, 0}, {14, 14, 0, 29, 16},  {14, 15, -180, 59, 32}, {14, 16, -180, 88, 48}, {15, 17, 0, 51, 0},
+      {15, 18, 0, 86, 16}, {15, 19, 20, 25, 32}, {16, 11, 0, 25, 0},     {16, 20, 0, 51, 32},
   };
   while (position.order < 17) {
     clear_ground(screen);

@@ -1,7 +1,6 @@
 // Per-call cost of the composite effects, with the production's pictures when the
 // build folder has them (test pictures of the same sizes otherwise).
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -30,7 +29,7 @@ void load_pictures() {
     Pixel* pixels;
     int width, height;
   };
-  const Needed needed[] = {{img_portrait, 361, 300}, {img_cap, 314, 142},   {img_shirt, 167, 91},
+  const Needed needed[] = {{img_portrait, 361, 300}, {img_cap, 314, 142},     {img_shirt, 167, 91},
                            {img_bra_left, 45, 59},   {img_bra_right, 45, 59}, {img_trousers, 163, 70},
                            {img_columns, 94, 480}};
   for (const Needed& n : needed) {
@@ -48,8 +47,7 @@ Canvas target;
 void outfits(benchmark::State& state, int time, int row, int stage) {
   load_pictures();
   for (auto _ : state) {
-    draw_outfits(time, row, stage, target, img_cap, img_shirt, img_bra_left, img_bra_right,
-                 img_trousers);
+    draw_outfits(time, row, stage, target, img_cap, img_shirt, img_bra_left, img_bra_right, img_trousers);
     benchmark::ClobberMemory();
   }
 }

@@ -21,8 +21,7 @@ int32_t add_clamped(int32_t value, int64_t delta) {
 
 int bubble_radius(int life) { return static_cast<int>((life * 0.006666666666666667 + 0.8) * 7.0); }
 
-void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas,
-                           const Pixel* portrait) {
+void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas, const Pixel* portrait) {
   if (order < 14) {
     int x = 0;
     if (row < 32) x = -351 - static_cast<int>(elapsed * -0.16778202676864243);

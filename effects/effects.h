@@ -19,8 +19,7 @@ void draw_staircase(int time, int row, int order, Pixel* canvas);
 // img_portrait (361x300) blended at the bottom; before order 14 it slides in from
 // x = -351 while row < 32, from order 14 on it stands at x = 0 over the particle pool's
 // bubbles, which rise by the elapsed time since the previous call.
-void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas,
-                           const Pixel* portrait);
+void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas, const Pixel* portrait);
 // The elapsed time of the previous call (0 at start), kept between calls; the setter is
 // for tests and for starting a run again in one process.
 int bubbles_last_elapsed();
@@ -43,13 +42,11 @@ void reset_hills_state();
 // The clothed figure: stages 2..8 draw (others nothing), with a bounce on every eighth
 // row in some stages and a sway on rows 5..15 and 37..47 of stages 5..7. Sizes: cap
 // 314x142, shirt 167x91, bras 45x59, trousers 163x70.
-void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap,
-                  const Pixel* shirt, const Pixel* bra_left, const Pixel* bra_right,
-                  const Pixel* trousers);
+void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap, const Pixel* shirt,
+                  const Pixel* bra_left, const Pixel* bra_right, const Pixel* trousers);
 // One of two 200x384 pictures, by row mod 12, stepping 7 pixels left per anchor row.
 // time and order are unused.
-void draw_flicker(int time, int row, int order, const Pixel* flicker_1, const Pixel* flicker_2,
-                  Pixel* canvas);
+void draw_flicker(int time, int row, int order, const Pixel* flicker_1, const Pixel* flicker_2, Pixel* canvas);
 // The anchor row (0 at start), kept between calls and scenes; the setter is for tests
 // and for starting a run again in one process.
 int flicker_anchor_row();

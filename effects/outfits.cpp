@@ -42,9 +42,8 @@ bool sways(int stage, int row) {
 
 }  // namespace
 
-void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap,
-                  const Pixel* shirt, const Pixel* bra_left, const Pixel* bra_right,
-                  const Pixel* trousers) {
+void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap, const Pixel* shirt,
+                  const Pixel* bra_left, const Pixel* bra_right, const Pixel* trousers) {
   if (stage < 2 || stage > 8) return;
   if (sways(stage, row)) {
     const int a = modulo(time, 360);
@@ -66,8 +65,7 @@ void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap,
   blit(cap, CAP_W, CAP_H, canvas, 100, bounce ? 122 : 118, 1);
 }
 
-void draw_flicker(int /*time*/, int row, int /*order*/, const Pixel* flicker_1,
-                  const Pixel* flicker_2, Pixel* canvas) {
+void draw_flicker(int /*time*/, int row, int /*order*/, const Pixel* flicker_1, const Pixel* flicker_2, Pixel* canvas) {
   const int m = modulo(row, 12);
   // An anchor far outside any real row would overflow; past a few hundred the picture
   // is off the canvas anyway.

@@ -1,8 +1,8 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -58,8 +58,7 @@ int load_image(const char* path, Pixel* destination, int capacity) {
     // The size is checked before anything is decoded: a picture that does not
     // fit is refused whole, never cut.
     if (decoder.open(bytes, static_cast<int>(size)) != 0 &&
-        static_cast<int64_t>(decoder.width()) * decoder.height() <= capacity &&
-        decoder.decode_pixels(destination))
+        static_cast<int64_t>(decoder.width()) * decoder.height() <= capacity && decoder.decode_pixels(destination))
       result = 0;
   }
   std::free(bytes);

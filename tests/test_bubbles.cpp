@@ -45,7 +45,7 @@ TEST(BubblesPortrait, SlideBeforeOrderFourteen) {
   };
   // x = -351 - trunc(elapsed * -0.1677..), unclamped; from row 32 on it stands at 0.
   // 2092 ms gives 350.99.. and so x = -1: truncation, not rounding.
-  const Case cases[] = {{0, 0, -351},   {1000, 5, -184}, {2092, 31, -1}, {2093, 31, 0},
+  const Case cases[] = {{0, 0, -351},    {1000, 5, -184}, {2092, 31, -1}, {2093, 31, 0},
                         {3000, 31, 152}, {0, 32, 0},      {5000, 63, 0}};
   for (const Case& c : cases) {
     Frame got, want;
@@ -144,8 +144,7 @@ TEST(BubblesPortrait, RiseRespawnAndDrawing) {
   const std::vector<Pixel> clear(361 * 300, COLOR_KEY);
   Frame g;
   draw_bubbles_portrait(1030, 0, 14, g.canvas(), clear.data());
-  EXPECT_EQ(g.at(reborn.x, reborn.y),
-            pack_pixel(reborn.red, reborn.green, reborn.blue, 255));
+  EXPECT_EQ(g.at(reborn.x, reborn.y), pack_pixel(reborn.red, reborn.green, reborn.blue, 255));
 
   // Time going backwards (a new start): D is positive, bubbles sink and gain life.
   park_pool();
@@ -163,7 +162,7 @@ TEST(BubblesPortrait, FirstBubbleFrameMovesByTimeSinceTheSlide) {
   particles[0] = Particle{450, 200, 1, 2, 3, 140};
   Frame f;
   draw_bubbles_portrait(2400, 40, 13, f.canvas(), portrait.data());
-  EXPECT_EQ(particles[0].y, 200);  // no bubbles before order 14
+  EXPECT_EQ(particles[0].y, 200);                                   // no bubbles before order 14
   draw_bubbles_portrait(2460, 0, 14, f.canvas(), portrait.data());  // D = -240 / 30 = -8
   EXPECT_EQ(particles[0].y, 192);
   EXPECT_EQ(particles[0].life, 132);

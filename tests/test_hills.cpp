@@ -29,9 +29,7 @@ int index_k(int t, int x) {
   return k;
 }
 
-Pixel shade(int h, int minus) {
-  return pack_pixel(93 + h - minus, 87 + h - minus, 116 + h - minus, 255);
-}
+Pixel shade(int h, int minus) { return pack_pixel(93 + h - minus, 87 + h - minus, 116 + h - minus, 255); }
 
 // The hill layers drawn straight from their tops and colours, front over back.
 void hill_layers(Pixel* canvas, int t, int rise1, int rise2, int rise3, bool middle, bool front) {
@@ -95,12 +93,10 @@ TEST(Hills, LayersRiseInOverOrdersSeventeenAndEighteen) {
     bool middle, front;
   };
   const Case cases[] = {
-      {17, 0, 308, 0, 0, false, false}, {17, 16, 154, 0, 0, false, false},
-      {17, 31, 9, 0, 0, false, false},  {17, 32, 0, 192, 0, true, false},
-      {17, 48, 0, 96, 0, true, false},  {17, 63, 0, 6, 0, true, false},
-      {18, 0, 0, 0, 96, true, true},    {18, 16, 0, 0, 48, true, true},
-      {18, 31, 0, 0, 3, true, true},    {18, 32, 0, 0, 0, true, true},
-      {20, 5, 0, 0, 0, true, true},     {29, 63, 0, 0, 0, true, true},
+      {17, 0, 308, 0, 0, false, false}, {17, 16, 154, 0, 0, false, false}, {17, 31, 9, 0, 0, false, false},
+      {17, 32, 0, 192, 0, true, false}, {17, 48, 0, 96, 0, true, false},   {17, 63, 0, 6, 0, true, false},
+      {18, 0, 0, 0, 96, true, true},    {18, 16, 0, 0, 48, true, true},    {18, 31, 0, 0, 3, true, true},
+      {18, 32, 0, 0, 0, true, true},    {20, 5, 0, 0, 0, true, true},      {29, 63, 0, 0, 0, true, true},
   };
   for (const Case& c : cases) {
     for (int t : {0, 977}) {
@@ -162,8 +158,7 @@ TEST(Hills, StripsAreTheColumnPictureScaledAtTheirPositions) {
   hill_layers(want.canvas(), 2000, 0, 0, 0, true, true);
   const int rect[5][3] = {{209, 303, 480}, {341, 388, 240}, {128, 175, 240}, {73, 104, 160}, {426, 457, 160}};
   for (int n = 0; n < 5; ++n)
-    blit_scaled(rect[n][0], pos[n], rect[n][1], pos[n] + rect[n][2], want.canvas(), 94, 480,
-                columns.data(), 1);
+    blit_scaled(rect[n][0], pos[n], rect[n][1], pos[n] + rect[n][2], want.canvas(), 94, 480, columns.data(), 1);
   wave_rows(2000, want.canvas(), SCREEN_WIDTH, SCREEN_HEIGHT, 2);
   EXPECT_EQ(got.differences(want), 0);
   EXPECT_EQ(hills_strip_position(0), 182);

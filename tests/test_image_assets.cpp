@@ -32,7 +32,8 @@ std::vector<std::string> greeting_names_from_text() {
     if (line.empty() || line[0] == '#') continue;
     std::string name;
     for (char c : line)
-      if (std::isalnum(static_cast<unsigned char>(c))) name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (std::isalnum(static_cast<unsigned char>(c)))
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     files.push_back("gfx//saludo_" + name + ".gif");
   }
   std::sort(files.begin(), files.end(),
@@ -43,10 +44,10 @@ std::vector<std::string> greeting_names_from_text() {
 // The start-up list as the asset table lays it down.
 std::vector<Expected> expected_loads() {
   std::vector<Expected> loads = {
-      {"gfx//retrato.gif", img_portrait, 361, 300},      {"gfx//cap314142.gif", img_cap, 314, 142},
-      {"gfx//camiseta167091.gif", img_shirt, 167, 91},   {"gfx//bra045059.gif", img_bra_left, 45, 59},
-      {"gfx//bradr045059.gif", img_bra_right, 45, 59},   {"gfx//pantalon163070.gif", img_trousers, 163, 70},
-      {"gfx//columnas.gif", img_columns, 94, 480},       {"gfx//flicker1.gif", img_flicker_1, 200, 384},
+      {"gfx//retrato.gif", img_portrait, 361, 300},    {"gfx//cap314142.gif", img_cap, 314, 142},
+      {"gfx//camiseta167091.gif", img_shirt, 167, 91}, {"gfx//bra045059.gif", img_bra_left, 45, 59},
+      {"gfx//bradr045059.gif", img_bra_right, 45, 59}, {"gfx//pantalon163070.gif", img_trousers, 163, 70},
+      {"gfx//columnas.gif", img_columns, 94, 480},     {"gfx//flicker1.gif", img_flicker_1, 200, 384},
       {"gfx//flicker2.gif", img_flicker_2, 200, 384},
   };
   const std::vector<std::string> greetings = greeting_names_from_text();
@@ -56,8 +57,8 @@ std::vector<Expected> expected_loads() {
     loads.push_back({"gfx//text" + std::to_string(n) + ".gif", img_text + (n - 1) * 512 * 28, 512, 28});
   loads.push_back({"gfx//perchas.gif", img_hangers, 512, 384});
   loads.push_back({"gfx//ffinal.gif", img_final, 512, 384});
-  Pixel* credits[8] = {nullptr, img_credit1, img_credit2, img_credit3, img_credit4,
-                       img_credit5, img_credit6, img_credit7};
+  Pixel* credits[8] = {nullptr,     img_credit1, img_credit2, img_credit3,
+                       img_credit4, img_credit5, img_credit6, img_credit7};
   for (int n : {1, 4, 2, 5, 6, 3, 7})
     loads.push_back({"gfx//creditos" + std::to_string(n) + ".gif", credits[n], 334, 100});
   return loads;
@@ -135,7 +136,10 @@ TEST_F(Assets, EveryFileLandsInItsOwnBuffer) {
     picture.height = e.height;
     // Files vary as real ones do: some interlaced, some with a local table or an extension.
     std::vector<Rgb> colours = {colour_of(static_cast<int>(n)), {255, 0, 0}};
-    if (n % 3 == 1) picture.local = colours; else picture.global = colours;
+    if (n % 3 == 1)
+      picture.local = colours;
+    else
+      picture.global = colours;
     picture.interlaced = n % 3 == 0;
     if (n % 2) picture.extensions = {graphic_control(1)};
     picture.indices.resize(static_cast<size_t>(e.width) * static_cast<size_t>(e.height));

@@ -85,8 +85,8 @@ TEST_F(Loader, OnlyPureRedIsKeyed) {
   Picture picture;
   picture.width = 6;
   picture.height = 1;
-  picture.global = {{255, 0, 0}, {255, 0, 1}, {254, 0, 0}, {0, 0, 0}, {255, 255, 255}, {12, 34, 56},
-                    {255, 0, 0}, {0, 0, 0}};  // a second pure red entry
+  picture.global = {{255, 0, 0},     {255, 0, 1},  {254, 0, 0}, {0, 0, 0},
+                    {255, 255, 255}, {12, 34, 56}, {255, 0, 0}, {0, 0, 0}};  // a second pure red entry
   picture.indices = {0, 1, 2, 3, 4, 6};
   ASSERT_TRUE(write_file("gfx/key.gif", write_giflib(picture)));
   std::vector<Pixel> buffer(6, SENTINEL);
@@ -117,8 +117,8 @@ TEST_F(Loader, WritesExactlyThePictureAndRefusesWhatDoesNotFit) {
   Picture tiny = stripes(10, 3, colours);
   ASSERT_TRUE(write_file("gfx/tiny.gif", write_giflib(tiny)));
   ASSERT_EQ(load_image("gfx//tiny.gif", small.data(), 14336), 0);
-  EXPECT_EQ(small[10], pack_pixel(colours[tiny.indices[10]].r, colours[tiny.indices[10]].g,
-                                  colours[tiny.indices[10]].b, 255));
+  EXPECT_EQ(small[10],
+            pack_pixel(colours[tiny.indices[10]].r, colours[tiny.indices[10]].g, colours[tiny.indices[10]].b, 255));
   EXPECT_TRUE(all_sentinel(small, 30));
 }
 
@@ -161,7 +161,7 @@ TEST_F(Loader, DataFilesAreFoundHereThenBesideTheProgram) {
   const std::string folder = beside.filename().string();
   EXPECT_EQ(first_byte(folder + "/both.txt"), 'W');  // the working folder first
   EXPECT_EQ(first_byte(folder + "//only-there.txt"), 'B');
-  EXPECT_EQ(first_byte(folder + "\\only-there.txt"), 'B');  // a backslash is a separator
+  EXPECT_EQ(first_byte(folder + "\\only-there.txt"), 'B');     // a backslash is a separator
   EXPECT_EQ(first_byte((beside / "both.txt").string()), 'B');  // absolute paths as written
   EXPECT_EQ(first_byte(folder + "/absent.txt"), -1);
   EXPECT_EQ(first_byte(""), -1);

@@ -33,8 +33,8 @@ struct Outfit {
   std::vector<Pixel> trousers = piece(163, 70, 240);
 
   void draw(int time, int row, int stage, Pixel* canvas) const {
-    draw_outfits(time, row, stage, canvas, cap.data(), shirt.data(), bra_left.data(),
-                 bra_right.data(), trousers.data());
+    draw_outfits(time, row, stage, canvas, cap.data(), shirt.data(), bra_left.data(), bra_right.data(),
+                 trousers.data());
   }
   // The standing figure as its five placements give it.
   void standing(Pixel* canvas, int shirt_y, int cap_y) const {
@@ -69,10 +69,9 @@ TEST(Outfits, BounceRowsByStage) {
     bool bounce;
   };
   const Case cases[] = {
-      {2, 0, false},  {2, 8, false},  {8, 16, false}, {3, 0, true},   {3, 48, true},
-      {3, 49, false}, {4, 8, true},   {4, 24, true},  {4, 32, false}, {4, 40, false},
-      {5, 0, true},   {5, 4, false},  {6, 16, true},  {6, 32, true},  {7, 56, true},
-      {7, 63, false}, {6, 48, true},  {5, 36, false}, {3, 10, false},
+      {2, 0, false}, {2, 8, false},  {8, 16, false}, {3, 0, true},   {3, 48, true},  {3, 49, false}, {4, 8, true},
+      {4, 24, true}, {4, 32, false}, {4, 40, false}, {5, 0, true},   {5, 4, false},  {6, 16, true},  {6, 32, true},
+      {7, 56, true}, {7, 63, false}, {6, 48, true},  {5, 36, false}, {3, 10, false},
   };
   for (const Case& c : cases) {
     GuardedCanvas got, want;
@@ -99,8 +98,7 @@ TEST(Outfits, SwayWindowsTurnThePieces) {
     GuardedCanvas got, want;
     o.draw(c.time, c.row, c.stage, got.canvas());
     o.swaying(want.canvas(), c.low, c.high, 242 - c.row % 8);
-    EXPECT_TRUE(got.same_as(want)) << "time " << c.time << " stage " << c.stage << " row "
-                                   << c.row;
+    EXPECT_TRUE(got.same_as(want)) << "time " << c.time << " stage " << c.stage << " row " << c.row;
   }
   // The bras rise a pixel per row and drop back at each multiple of 8: y 235 at row
   // 15, so the left one's last row (58) is at 293, beside the shirt and below the cap.
@@ -233,8 +231,8 @@ TEST(Reveal, NoiseWithAnOpaqueBlock) {
     int row, order, rows;
   };
   // Order 7 opens trunc(row / 64 * 240) rows; later orders all 240; earlier none.
-  const Case cases[] = {{0, 7, 0}, {1, 7, 3}, {32, 7, 120}, {63, 7, 236},
-                        {0, 8, 240}, {50, 9, 240}, {63, 6, 0}, {20, 0, 0}};
+  const Case cases[] = {{0, 7, 0},   {1, 7, 3},    {32, 7, 120}, {63, 7, 236},
+                        {0, 8, 240}, {50, 9, 240}, {63, 6, 0},   {20, 0, 0}};
   GuardedCanvas g;
   std::vector<Pixel> noise(SCREEN_PIXELS);
   for (const Case& c : cases) {

@@ -18,8 +18,8 @@ std::vector<std::string> fields_of(const std::string& line) {
 }
 
 Icon icon_named(const std::string& s) {
-  static const char* const names[] = {"none", "needle", "button", "spool", "scissors", "hanger", "zipper",
-                                      "thimble", "star", "yarn", "pin", "iron", "heart"};
+  static const char* const names[] = {"none",    "needle", "button", "spool", "scissors", "hanger", "zipper",
+                                      "thimble", "star",   "yarn",   "pin",   "iron",     "heart"};
   for (int i = 0; i < 13; ++i)
     if (s == names[i]) return static_cast<Icon>(i);
   return Icon::none;

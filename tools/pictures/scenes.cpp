@@ -226,8 +226,7 @@ void draw_hangers(cairo_t* cr) {
   static const int kinds[9] = {2, 0, 1, 4, 0, 3, 1, 2, 0};
   static const int patterns[9] = {2, 1, 0, 0, 3, 1, 3, 0, 2};
   const Colour cloths[5] = {shade(P1, -0.3), shade(P0, 0.05), shade(P2, -0.4), shade(P3, -0.22), shade(P0, -0.25)};
-  for (int i = 0; i < 9; ++i)
-    garment(cr, kinds[i], 64 + i * 48 + (i % 2) * 4, 36, cloths[(i * 3) % 5], patterns[i]);
+  for (int i = 0; i < 9; ++i) garment(cr, kinds[i], 64 + i * 48 + (i % 2) * 4, 36, cloths[(i * 3) % 5], patterns[i]);
   // Shopping bags and a hat box on the floor.
   for (int i = 0; i < 3; ++i) {
     const double bx = 70 + i * 170, w = 40 + (i % 2) * 16, h = 34 - (i % 2) * 6;
