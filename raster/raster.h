@@ -62,6 +62,13 @@ void fill_noise(Pixel* pixels, int alpha);
 void wave_rows(int32_t time, Pixel* pixels, int32_t width, int32_t height, int32_t amplitude);
 
 // ---- blits ----
+// A picture for the effects: packed width x height pixels (stride = width).
+struct Image {
+  const Pixel* pixels;
+  int width;
+  int height;
+};
+
 // Sources are packed width x height (stride = width); the target is a full canvas.
 // Flags are tested as bytes: zero is off, anything else on. Nothing outside the
 // canvas is ever written; blit and blit_scaled never write canvas column 0.

@@ -33,8 +33,8 @@ struct Outfit {
   std::vector<Pixel> trousers = piece(163, 70, 240);
 
   void draw(int time, int row, int stage, Pixel* canvas) const {
-    draw_outfits(time, row, stage, canvas, cap.data(), shirt.data(), bra_left.data(), bra_right.data(),
-                 trousers.data());
+    draw_outfits(time, row, stage, canvas, {cap.data(), 314, 142}, {shirt.data(), 167, 91}, {bra_left.data(), 45, 59},
+                 {bra_right.data(), 45, 59}, {trousers.data(), 163, 70});
   }
   // The standing figure as its five placements give it.
   void standing(Pixel* canvas, int shirt_y, int cap_y) const {
@@ -174,7 +174,7 @@ TEST(Flicker, AnchorAndPictureSequence) {
   set_flicker_anchor_row(0);
   GuardedCanvas g;
   // First call of a run at row 7: picture 1 at x 256.
-  draw_flicker(0, 7, 9, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 7, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   Seen s = find_flicker(g);
   EXPECT_EQ(s.x, 256);
   EXPECT_EQ(s.picture, 1);
@@ -187,7 +187,8 @@ TEST(Flicker, AnchorAndPictureSequence) {
   for (int row = 0; row < 64; ++row)
     for (int frame = 0; frame < 3; ++frame) {
       g.fill(GROUND);
-      draw_flicker(row * 100 + frame, row, 9 + row / 16, f.one.data(), f.two.data(), g.canvas());
+      draw_flicker(row * 100 + frame, row, 9 + row / 16, {f.one.data(), 200, 384}, {f.two.data(), 200, 384},
+                   g.canvas());
       s = find_flicker(g);
       EXPECT_EQ(s.x, 256 - 7 * anchor) << "row " << row << " frame " << frame;
       EXPECT_EQ(s.picture, row % 12 <= 6 ? 2 : 1) << "row " << row;
@@ -197,10 +198,10 @@ TEST(Flicker, AnchorAndPictureSequence) {
   // Row 12 twice after row 11: old anchor first, then x = 172.
   set_flicker_anchor_row(6);
   g.fill(GROUND);
-  draw_flicker(0, 12, 10, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(find_flicker(g).x, 214);
   g.fill(GROUND);
-  draw_flicker(0, 12, 10, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(find_flicker(g).x, 172);
 }
 
@@ -208,16 +209,16 @@ TEST(Flicker, StartsAtRowOneAndLosesItsLastRow) {
   const FlickerPictures f;
   set_flicker_anchor_row(0);
   GuardedCanvas g;
-  draw_flicker(0, 1, 9, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 1, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(g.at(256, 0), GROUND);
   EXPECT_NE(g.at(256, 1), GROUND);
   EXPECT_NE(g.at(256, 383), GROUND);
   // A far anchor puts the picture off the canvas without touching anything outside.
   set_flicker_anchor_row(1 << 28);
   GuardedCanvas h;
-  draw_flicker(0, 3, 9, f.one.data(), f.two.data(), h.canvas());
+  draw_flicker(0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
   set_flicker_anchor_row(-(1 << 28));
-  draw_flicker(0, 3, 9, f.one.data(), f.two.data(), h.canvas());
+  draw_flicker(0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
   GuardedCanvas untouched;
   EXPECT_TRUE(h.same_as(untouched));
   EXPECT_TRUE(h.guards_intact());

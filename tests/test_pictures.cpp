@@ -259,7 +259,7 @@ TEST(Pictures, OurDecoderGivesGiflibsPixels) {
     const Decoded d = decode_with_giflib(GFX + e.file);
     ASSERT_TRUE(d.ok);
     std::fill(buffer.begin(), buffer.end(), 0x12345678u);
-    EXPECT_EQ(load_image((GFX + e.file).c_str(), buffer.data(), static_cast<int>(buffer.size())), 0);
+    EXPECT_EQ(load_image((GFX + e.file).c_str(), buffer.data(), e.width, e.height), 0);
     size_t wrong = 0;
     for (size_t i = 0; i < d.rgb.size(); ++i) {
       const Pixel want = d.rgb[i] == RED ? COLOR_KEY : (0xFF000000u | d.rgb[i]);

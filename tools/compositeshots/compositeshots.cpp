@@ -54,24 +54,20 @@ void test_picture(Pixel* pixels, int width, int height, int hue) {
 
 struct Needed {
   Pixel* pixels;
-  int width, height, hue;
+  int hue;
 };
 
 void load_pictures() {
   const Needed needed[] = {
-      {img_portrait, 361, 300, 200}, {img_cap, 314, 142, 40},       {img_shirt, 167, 91, 90},
-      {img_bra_left, 45, 59, 140},   {img_bra_right, 45, 59, 170},  {img_trousers, 163, 70, 230},
-      {img_columns, 94, 480, 60},    {img_flicker_1, 200, 384, 20}, {img_flicker_2, 200, 384, 250},
+      {img_portrait, 200}, {img_cap, 40},     {img_shirt, 90},     {img_bra_left, 140},  {img_bra_right, 170},
+      {img_trousers, 230}, {img_columns, 60}, {img_flicker_1, 20}, {img_flicker_2, 250},
   };
-  for (const Needed& n : needed) {
-    bool loaded = false;
-    for (const AssetLoad& a : asset_loads)
-      if (a.pixels == n.pixels) loaded = load_image(a.path, a.pixels, a.capacity) == 0;
-    if (!loaded) {
-      std::fprintf(stderr, "compositeshots: a picture of %dx%d is missing, using a test picture\n", n.width, n.height);
-      test_picture(n.pixels, n.width, n.height, n.hue);
+  for (const Needed& n : needed)
+    for (const AssetLoad& a : asset_loads) {
+      if (a.pixels != n.pixels || load_image(a.path, a.pixels, a.width, a.height) == 0) continue;
+      std::fprintf(stderr, "compositeshots: a picture of %dx%d is missing, using a test picture\n", a.width, a.height);
+      test_picture(a.pixels, a.width, a.height, n.hue);
     }
-  }
 }
 
 Picture staircase() {
@@ -82,7 +78,7 @@ Picture staircase() {
 
 Picture figure(int time, int row, int stage) {
   Picture layer(SCREEN_PIXELS, 0);
-  draw_outfits(time, row, stage, layer.data(), img_cap, img_shirt, img_bra_left, img_bra_right, img_trousers);
+  draw_outfits(time, row, stage, layer.data(), cap_image, shirt_image, bra_left_image, bra_right_image, trousers_image);
   return layer;
 }
 
@@ -142,7 +138,7 @@ int main(int argc, char** argv) {
     for (int row = 0; row < 64 && taken < 4; ++row)
       for (int n = 0; n < 2; ++n) {
         Picture frame = clear_colour();
-        draw_flicker(0, row, 9, img_flicker_1, img_flicker_2, frame.data());
+        draw_flicker(0, row, 9, flicker_1_image, flicker_2_image, frame.data());
         if (n == 1 && row == at[taken]) shots[taken++] = frame;
       }
     ok &= write_sheet(dir + "/flicker.png", shots);
@@ -154,14 +150,14 @@ int main(int argc, char** argv) {
     const int elapsed[4] = {0, 700, 1400, 2100};
     for (int k = 0; k < 4; ++k) {
       shots[k] = clear_colour();
-      draw_bubbles_portrait(elapsed[k], 0, 13, shots[k].data(), img_portrait);
+      draw_bubbles_portrait(elapsed[k], 0, 13, shots[k].data(), portrait_image);
     }
     ok &= write_sheet(dir + "/portrait.png", shots);
     const int at[4] = {1, 30, 90, 240};
     int taken = 0;
     for (int frame = 1; taken < 4; ++frame) {
       Picture ground = clear_colour();
-      draw_bubbles_portrait(2100 + frame * 1000 / 60, 0, 14, ground.data(), img_portrait);
+      draw_bubbles_portrait(2100 + frame * 1000 / 60, 0, 14, ground.data(), portrait_image);
       if (frame == at[taken]) shots[taken++] = ground;
     }
     ok &= write_sheet(dir + "/bubbles.png", shots);
@@ -173,7 +169,7 @@ int main(int argc, char** argv) {
     const int rows[4][2] = {{16, 0}, {17, 0}, {17, 16}, {17, 40}};
     for (int k = 0; k < 4; ++k) {
       shots[k] = clear_colour();
-      draw_hills(0, rows[k][1], rows[k][0], img_columns, shots[k].data());
+      draw_hills(0, rows[k][1], rows[k][0], columns_image, shots[k].data());
     }
     ok &= write_sheet(dir + "/hills_rise.png", shots);
     // The timeline renews records 0..49 below the canvas before the hills' phase.
@@ -185,7 +181,7 @@ int main(int argc, char** argv) {
     // The frames of order 17 before them keep the last phase current.
     reset_hills_state();
     Picture scratch = clear_colour();
-    draw_hills(60000 >> 2, 63, 17, img_columns, scratch.data());
+    draw_hills(60000 >> 2, 63, 17, columns_image, scratch.data());
     const int at[4] = {1, 60, 200, 400};
     int taken = 0;
     for (int n = 1; taken < 4; ++n) {
@@ -193,7 +189,7 @@ int main(int argc, char** argv) {
       const int ms = 60000 + n * 1000 / 60;
       const int row = n % 64;
       const int order = n < 64 ? 18 : 20;
-      draw_hills(ms >> 2, row, order, img_columns, frame.data());
+      draw_hills(ms >> 2, row, order, columns_image, frame.data());
       if (n == at[taken]) shots[taken++] = frame;
     }
     ok &= write_sheet(dir + "/hills_scroll.png", shots);

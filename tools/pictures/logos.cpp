@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
@@ -516,7 +517,7 @@ int make_logos(const std::string& out_dir, const std::string& assets_dir) {
       }
     }
     const std::string file = greeting_file(group);
-    Picture picture = begin_picture(file.c_str(), 400, 384);
+    Picture picture = begin_picture(file.c_str(), GREETING_WIDTH, GREETING_HEIGHT);
     const Scheme s = scheme_of(colours);
     // Drawn a little under full size: five logos share the screen at once.
     cairo_translate(picture.cr, CX, CY);

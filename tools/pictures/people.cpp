@@ -1,6 +1,7 @@
 // The portrait of the middle scenes and the model of the flicker scenes.
 #include <cmath>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
@@ -378,7 +379,7 @@ void draw_model(cairo_t* cr, const Pose& p) {
 }
 
 int make_model(const std::string& out_dir, const char* name, const Pose& pose, int variant) {
-  Picture picture = begin_picture(name, 200, 384);
+  Picture picture = begin_picture(name, FLICKER_WIDTH, FLICKER_HEIGHT);
   draw_model(picture.cr, pose);
   WriteStyle style;
   style.keyed = true;
@@ -391,7 +392,7 @@ int make_model(const std::string& out_dir, const char* name, const Pose& pose, i
 }  // namespace
 
 int make_people(const std::string& out_dir) {
-  Picture portrait = begin_picture("retrato.gif", 361, 300);
+  Picture portrait = begin_picture("retrato.gif", PORTRAIT_WIDTH, PORTRAIT_HEIGHT);
   draw_portrait(portrait.cr);
   WriteStyle style;
   style.keyed = true;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
@@ -414,7 +415,7 @@ void draw_final(cairo_t* cr) {
 }  // namespace
 
 int make_scenes(const std::string& out_dir) {
-  Picture tape = begin_picture("columnas.gif", 94, 480);
+  Picture tape = begin_picture("columnas.gif", COLUMNS_WIDTH, COLUMNS_HEIGHT);
   draw_tape(tape.cr);
   WriteStyle keyed;
   keyed.keyed = true;
@@ -427,11 +428,11 @@ int make_scenes(const std::string& out_dir) {
   WriteStyle opaque;
   opaque.colours = 256;
   opaque.dither = 1.0;
-  Picture hangers = begin_picture("perchas.gif", 512, 384);
+  Picture hangers = begin_picture("perchas.gif", FULL_WIDTH, FULL_HEIGHT);
   draw_hangers(hangers.cr);
   opaque.gif = gif_variant(4, false);
   if (finish_picture(hangers, out_dir, opaque) != 0) return 1;
-  Picture final_picture = begin_picture("ffinal.gif", 512, 384);
+  Picture final_picture = begin_picture("ffinal.gif", FULL_WIDTH, FULL_HEIGHT);
   draw_final(final_picture.cr);
   opaque.gif = gif_variant(3, false);
   return finish_picture(final_picture, out_dir, opaque);
