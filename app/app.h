@@ -18,7 +18,8 @@ struct SnapshotRequest {
   int order;
   int row;
   std::string path;
-  bool written;
+  bool taken;   // its frame came and a write was tried
+  bool failed;  // that write failed
 };
 
 struct RunOptions {
@@ -40,11 +41,24 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options);
 
 // ---- recording a run ----
 
-// Opens the frame log; false when it cannot be written.
+// "orvel: cannot write 'path'", with the reason after a colon when there is one.
+void report_unwritable(const std::string& path, const char* reason = nullptr);
+// Whether the run could write path, found without creating or changing any file: an
+// existing path must be a writable file or device, a new one needs a folder that can
+// take it.
+bool output_path_ok(const std::string& path);
+// Removes path only when it is a regular file: what a failed output leaves of itself,
+// never a device or a link the user named.
+void remove_unfinished(const std::string& path);
+
+// Opens the frame log; false when it cannot be opened.
 bool record_open(RunOptions* options);
 // After each presented frame: the frame log line and any snapshot due at this position.
 void record_frame(const Pixel* canvas, const MusicPosition& drawn_from);
-void record_close(const MusicPosition& last);
+// Closes the frame log; false, with one line on stderr for each, when the log could not
+// be written whole or a snapshot was not written (a failed write, or its position never
+// came).
+bool record_close(const MusicPosition& last);
 // CRC-32 (zlib) of the picture as R, G, B bytes in storage order.
 uint32_t picture_crc(const Pixel* canvas);
 // 8-bit RGB PNG of packed pixels (stride = width), alpha ignored; false on failure.
@@ -52,7 +66,7 @@ bool write_png(const char* path, const Pixel* pixels, int width, int height);
 
 // Video capture of an offline run: H.264 at fps with the picture scaled by scale, and
 // AAC audio. capture_close is false when the file could not be finished, and then
-// removes it.
+// removes it if it is a regular file.
 bool capture_open(const char* path, int fps, int scale);
 void capture_frame(const Pixel* canvas);
 void capture_audio(const int16_t* stereo, int frames);
