@@ -138,8 +138,8 @@ TEST(Outputs, AnOutputThatCannotBeFinishedExits1WithOneLineEach) {
   for (const char* name : {"never.png", "never2.png", "never3.png"}) EXPECT_FALSE(fs::exists(dir + "/" + name));
 }
 
-TEST(Outputs, AFailedCaptureRemovesOnlyAFileItMade) {
-  // A device that takes no data: it stays, whatever the capture does.
+TEST(Outputs, AFailedCaptureLeavesADeviceInPlace) {
+  // A device like /dev/full: writes fail, and the capture must not remove it.
   const std::string dir = stage("outputs-capture-device");
   const std::string device = dir + "/full";
   if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "cannot make a device node here";
@@ -149,4 +149,5 @@ TEST(Outputs, AFailedCaptureRemovesOnlyAFileItMade) {
   struct stat st;
   ASSERT_EQ(stat(device.c_str(), &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
+  fs::remove(device);
 }
