@@ -18,7 +18,8 @@ struct SnapshotRequest {
   int order;
   int row;
   std::string path;
-  bool written;
+  bool taken;   // its frame came and a write was tried
+  bool failed;  // that write failed
 };
 
 struct RunOptions {
@@ -40,11 +41,24 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options);
 
 // ---- recording a run ----
 
-// Opens the frame log; false when it cannot be written.
+// "orvel: cannot write 'path'", with the reason after a colon when there is one.
+void report_unwritable(const std::string& path, const char* reason = nullptr);
+// Whether the run could write path, found without creating or changing any file: an
+// existing path must be a writable file or device, a new one needs a folder that can
+// take it.
+bool output_path_ok(const std::string& path);
+// Removes path only when it is a regular file: what a failed output leaves of itself,
+// never a device or a link the user named.
+void remove_unfinished(const std::string& path);
+
+// Opens the frame log; false when it cannot be opened.
 bool record_open(RunOptions* options);
 // After each presented frame: the frame log line and any snapshot due at this position.
 void record_frame(const Pixel* canvas, const MusicPosition& drawn_from);
-void record_close(const MusicPosition& last);
+// Closes the frame log; false, with one line on stderr for each, when the log could not
+// be written whole or a snapshot was not written (a failed write, or its position never
+// came).
+bool record_close(const MusicPosition& last);
 // CRC-32 (zlib) of the picture as R, G, B bytes in storage order.
 uint32_t picture_crc(const Pixel* canvas);
 // 8-bit RGB PNG of packed pixels (stride = width), alpha ignored; false on failure.
@@ -52,7 +66,7 @@ bool write_png(const char* path, const Pixel* pixels, int width, int height);
 
 // Video capture of an offline run: H.264 at fps with the picture scaled by scale, and
 // AAC audio. capture_close is false when the file could not be finished, and then
-// removes it.
+// removes it if it is a regular file.
 bool capture_open(const char* path, int fps, int scale);
 void capture_frame(const Pixel* canvas);
 void capture_audio(const int16_t* stereo, int frames);
@@ -94,7 +108,23 @@ void set_frame_observer(FrameObserver observer);
 // ---- assets ----
 
 // The pictures decoded once at start-up, each into its own buffer, rows packed
-// (stride = width). A file that is missing leaves its buffer zero.
+// (stride = width). Every slot has one width and one height, kept only here: the
+// loader takes a picture of exactly that shape or none (the buffer then stays zero),
+// and the scenes and the picture maker read the sizes from here.
+constexpr int PORTRAIT_WIDTH = 361;
+constexpr int PORTRAIT_HEIGHT = 300;
+constexpr int CAP_WIDTH = 314;
+constexpr int CAP_HEIGHT = 142;
+constexpr int SHIRT_WIDTH = 167;
+constexpr int SHIRT_HEIGHT = 91;
+constexpr int BRA_WIDTH = 45;  // left and right
+constexpr int BRA_HEIGHT = 59;
+constexpr int TROUSERS_WIDTH = 163;
+constexpr int TROUSERS_HEIGHT = 70;
+constexpr int COLUMNS_WIDTH = 94;
+constexpr int COLUMNS_HEIGHT = 480;
+constexpr int FLICKER_WIDTH = 200;  // both
+constexpr int FLICKER_HEIGHT = 384;
 constexpr int GREETING_COUNT = 37;
 constexpr int GREETING_WIDTH = 400;
 constexpr int GREETING_HEIGHT = 384;
@@ -103,24 +133,26 @@ constexpr int TEXT_COUNT = 23;
 constexpr int TEXT_WIDTH = 512;
 constexpr int TEXT_HEIGHT = 28;
 constexpr int TEXT_PIXELS = TEXT_WIDTH * TEXT_HEIGHT;
+constexpr int FULL_WIDTH = SCREEN_WIDTH;  // the hangers and the final picture
+constexpr int FULL_HEIGHT = SCREEN_HEIGHT;
 constexpr int CREDIT_WIDTH = 334;
 constexpr int CREDIT_HEIGHT = 100;
 
-extern Pixel img_portrait[361 * 300];
-extern Pixel img_cap[314 * 142];
-extern Pixel img_shirt[167 * 91];
-extern Pixel img_bra_left[45 * 59];
-extern Pixel img_bra_right[45 * 59];
-extern Pixel img_trousers[163 * 70];
-extern Pixel img_columns[94 * 480];
-extern Pixel img_flicker_1[200 * 384];
-extern Pixel img_flicker_2[200 * 384];
+extern Pixel img_portrait[PORTRAIT_WIDTH * PORTRAIT_HEIGHT];
+extern Pixel img_cap[CAP_WIDTH * CAP_HEIGHT];
+extern Pixel img_shirt[SHIRT_WIDTH * SHIRT_HEIGHT];
+extern Pixel img_bra_left[BRA_WIDTH * BRA_HEIGHT];
+extern Pixel img_bra_right[BRA_WIDTH * BRA_HEIGHT];
+extern Pixel img_trousers[TROUSERS_WIDTH * TROUSERS_HEIGHT];
+extern Pixel img_columns[COLUMNS_WIDTH * COLUMNS_HEIGHT];
+extern Pixel img_flicker_1[FLICKER_WIDTH * FLICKER_HEIGHT];
+extern Pixel img_flicker_2[FLICKER_WIDTH * FLICKER_HEIGHT];
 // Slot k starts k × GREETING_PIXELS in; slots follow the file names sorted ignoring case.
 extern Pixel img_greetings[GREETING_COUNT * GREETING_PIXELS];
 // Slot k holds "gfx//text<k + 1>.gif": text strip k + 1.
 extern Pixel img_text[TEXT_COUNT * TEXT_PIXELS];
-extern Pixel img_hangers[512 * 384];
-extern Pixel img_final[512 * 384];
+extern Pixel img_hangers[FULL_WIDTH * FULL_HEIGHT];
+extern Pixel img_final[FULL_WIDTH * FULL_HEIGHT];
 extern Pixel img_credit1[CREDIT_WIDTH * CREDIT_HEIGHT];
 extern Pixel img_credit2[CREDIT_WIDTH * CREDIT_HEIGHT];
 extern Pixel img_credit3[CREDIT_WIDTH * CREDIT_HEIGHT];
@@ -129,14 +161,26 @@ extern Pixel img_credit5[CREDIT_WIDTH * CREDIT_HEIGHT];
 extern Pixel img_credit6[CREDIT_WIDTH * CREDIT_HEIGHT];
 extern Pixel img_credit7[CREDIT_WIDTH * CREDIT_HEIGHT];
 
+// The single pictures as the effects take them.
+inline constexpr Image portrait_image{img_portrait, PORTRAIT_WIDTH, PORTRAIT_HEIGHT};
+inline constexpr Image cap_image{img_cap, CAP_WIDTH, CAP_HEIGHT};
+inline constexpr Image shirt_image{img_shirt, SHIRT_WIDTH, SHIRT_HEIGHT};
+inline constexpr Image bra_left_image{img_bra_left, BRA_WIDTH, BRA_HEIGHT};
+inline constexpr Image bra_right_image{img_bra_right, BRA_WIDTH, BRA_HEIGHT};
+inline constexpr Image trousers_image{img_trousers, TROUSERS_WIDTH, TROUSERS_HEIGHT};
+inline constexpr Image columns_image{img_columns, COLUMNS_WIDTH, COLUMNS_HEIGHT};
+inline constexpr Image flicker_1_image{img_flicker_1, FLICKER_WIDTH, FLICKER_HEIGHT};
+inline constexpr Image flicker_2_image{img_flicker_2, FLICKER_WIDTH, FLICKER_HEIGHT};
+
 // The greeting logos' files, in slot order.
 extern const char* const greeting_files[GREETING_COUNT];
 
-// One load of the start-up list: the file, its buffer and the buffer's size in pixels.
+// One load of the start-up list: the file, its buffer and the buffer's shape.
 struct AssetLoad {
   const char* path;
   Pixel* pixels;
-  int capacity;
+  int width;
+  int height;
 };
 constexpr int ASSET_COUNT = 78;
 extern const AssetLoad asset_loads[ASSET_COUNT];

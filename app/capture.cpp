@@ -175,7 +175,7 @@ bool capture_open(const char* path, int fps, int scale) {
   }
   if (avformat_write_header(capture->format, nullptr) < 0) {
     release();
-    std::remove(path);
+    remove_unfinished(path);
     return false;
   }
   capture->header_written = true;
@@ -211,6 +211,6 @@ bool capture_close() {
   if (capture->header_written && av_write_trailer(capture->format) < 0) ok = false;
   const std::string path = capture->path;
   release();
-  if (!ok) std::remove(path.c_str());
+  if (!ok) remove_unfinished(path);
   return ok;
 }

@@ -1,20 +1,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "display/display.h"
 
 namespace {
 
-void cannot_write(const std::string& path) { std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str()); }
-
-// Output files are tried before anything else runs, so a wrong path is a wrong option.
-bool can_write(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  std::fclose(file);
-  return true;
+// Every output path, in the order they are checked.
+std::vector<std::string> output_paths(const RunOptions& options) {
+  std::vector<std::string> paths;
+  if (!options.frames_path.empty()) paths.push_back(options.frames_path);
+  if (!options.wav_path.empty()) paths.push_back(options.wav_path);
+  if (!options.capture_path.empty()) paths.push_back(options.capture_path);
+  for (const SnapshotRequest& s : options.snapshots) paths.push_back(s.path);
+  return paths;
 }
 
 }  // namespace
@@ -46,40 +47,45 @@ int run_demo(RunOptions* options) {
   sound.audio_sink = capturing ? capture_audio : nullptr;
   music_configure(sound);
 
-  if (!options->wav_path.empty() && !can_write(options->wav_path)) {
-    cannot_write(options->wav_path);
-    return 2;
-  }
-  if (!record_open(options)) {
-    cannot_write(options->frames_path);
-    return 2;
-  }
-  if (capturing && !capture_open(options->capture_path.c_str(), options->fps, options->capture_scale)) {
-    cannot_write(options->capture_path);
-    return 2;
-  }
+  // A wrong path is a wrong option: found before anything runs, and with no file
+  // opened yet, none is created or emptied.
+  for (const std::string& path : output_paths(*options))
+    if (!output_path_ok(path)) {
+      report_unwritable(path);
+      return 2;
+    }
 
   // Nothing draws random numbers before this, so the pool is the same every run.
   for (Particle& p : particles) p = spawn_particle();
   load_assets();
 
-  if (music_init(MODULE_PATH) != 0) {
-    if (capturing) {
-      capture_close();
-      std::remove(options->capture_path.c_str());
-    }
-    std::exit(1);
-  }
+  if (music_init(MODULE_PATH) != 0) std::exit(1);
   if (!display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT)) return 1;
+
+  // The outputs are opened only now that the run goes ahead. They were found writable;
+  // one that still cannot be opened (or a missing encoder) ends the run unstarted.
+  const bool log_open = record_open(options);
+  if (!log_open || (capturing && !capture_open(options->capture_path.c_str(), options->fps, options->capture_scale))) {
+    report_unwritable(log_open ? options->capture_path : options->frames_path);
+    options->snapshots.clear();  // not reported as missed: the run never started
+    record_close(position);
+    stop_playing();
+    // What was opened holds nothing of a run.
+    if (log_open && !options->frames_path.empty()) remove_unfinished(options->frames_path);
+    if (!options->wav_path.empty()) remove_unfinished(options->wav_path);
+    return 1;
+  }
 
   start_playing();
   run_timeline();
   stop_playing();
-  record_close(position);
-  bool finished = music_wav_ok();
-  if (!finished) cannot_write(options->wav_path);
+  bool finished = record_close(position);
+  if (!music_wav_ok()) {
+    report_unwritable(options->wav_path);
+    finished = false;
+  }
   if (capturing && !capture_close()) {
-    cannot_write(options->capture_path);
+    report_unwritable(options->capture_path);
     finished = false;
   }
   return finished ? 0 : 1;

@@ -38,7 +38,8 @@ bool parse_snapshot(const char* text, SnapshotRequest* out) {
   const std::string order(text, first), row(first + 1, second);
   if (!parse_int(order.c_str(), 0, 255, &out->order) || !parse_int(row.c_str(), 0, 255, &out->row)) return false;
   out->path = second + 1;
-  out->written = false;
+  out->taken = false;
+  out->failed = false;
   return true;
 }
 
@@ -70,6 +71,8 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
                is("--capture-scale")) {
       if (!value) return usage_error("missing value for", arg);
       ++i;
+      const bool names_a_file = is("--frames") || is("--wav") || is("--capture");
+      if (names_a_file && *value == '\0') return usage_error("no file name given for", arg);
       if (std::strcmp(arg, "--depth") == 0) {
         if (!parse_int(value, 16, 32, &options->depth) ||
             (options->depth != 16 && options->depth != 24 && options->depth != 32))

@@ -1,8 +1,9 @@
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
-#include <unistd.h>
-
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -41,6 +42,30 @@ void rgb_row(const Pixel* src, uint8_t* out, int width = SCREEN_WIDTH) {
   }
 }
 }  // namespace
+
+void report_unwritable(const std::string& path, const char* reason) {
+  if (reason)
+    std::fprintf(stderr, "orvel: cannot write '%s': %s\n", path.c_str(), reason);
+  else
+    std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str());
+}
+
+bool output_path_ok(const std::string& path) {
+  if (path.empty()) return false;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
+  // Not there yet: its folder must take a new file. Any other error (a path under a
+  // regular file, a name too long) leaves nothing that could be written.
+  if (errno != ENOENT) return false;
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+void remove_unfinished(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(path.c_str());
+}
 
 uint32_t picture_crc(const Pixel* canvas) {
   uint8_t row[SCREEN_WIDTH * 3];
@@ -86,28 +111,46 @@ bool record_open(RunOptions* options) {
   if (options->frames_path.empty()) return true;
   frame_log = std::fopen(options->frames_path.c_str(), "w");
   if (!frame_log) return false;
+  // A failed write is remembered by the stream and reported when the log is closed.
   std::fputs("frame\torder\trow\ttime_ms\tcrc32\n", frame_log);
   return true;
 }
 
 void record_frame(const Pixel* canvas, const MusicPosition& drawn_from) {
   if (!recording) return;
-  if (frame_log)
-    std::fprintf(frame_log, "%ld\t%d\t%d\t%d\t%08x\n", frame_index, drawn_from.order, drawn_from.row,
-                 drawn_from.time, picture_crc(canvas));
+  if (frame_log && !std::ferror(frame_log))
+    std::fprintf(frame_log, "%ld\t%d\t%d\t%d\t%08x\n", frame_index, drawn_from.order, drawn_from.row, drawn_from.time,
+                 picture_crc(canvas));
   if (capturing) capture_frame(canvas);
   if (show_progress) progress(drawn_from, false);
   for (SnapshotRequest& s : recording->snapshots) {
-    if (s.written || s.order != drawn_from.order || s.row != drawn_from.row) continue;
-    s.written = true;
-    if (!write_png(s.path.c_str(), canvas, SCREEN_WIDTH, SCREEN_HEIGHT)) std::fprintf(stderr, "orvel: cannot write '%s'\n", s.path.c_str());
+    if (s.taken || s.order != drawn_from.order || s.row != drawn_from.row) continue;
+    s.taken = true;
+    s.failed = !write_png(s.path.c_str(), canvas, SCREEN_WIDTH, SCREEN_HEIGHT);
   }
   ++frame_index;
 }
 
-void record_close(const MusicPosition& last) {
+bool record_close(const MusicPosition& last) {
   if (show_progress && frame_index > 0) progress(last, true);
-  if (frame_log) std::fclose(frame_log);
+  bool ok = true;
+  if (frame_log) {
+    const bool written = !std::ferror(frame_log);
+    if (std::fclose(frame_log) != 0 || !written) {
+      report_unwritable(recording->frames_path);
+      ok = false;
+    }
+  }
   frame_log = nullptr;
+  // Reported here, after the progress line, in the order they were asked for.
+  if (recording)
+    for (const SnapshotRequest& s : recording->snapshots) {
+      if (s.taken && !s.failed) continue;
+      char never[64];
+      std::snprintf(never, sizeof never, "no frame at order %d, row %d", s.order, s.row);
+      report_unwritable(s.path, s.taken ? nullptr : never);
+      ok = false;
+    }
   recording = nullptr;
+  return ok;
 }

@@ -1,5 +1,6 @@
 // The scene timeline: sixteen frame loops, each running while the music order is below
 // its limit, so the scenes only move forward and a scene the music has left draws nothing.
+#include <algorithm>
 #include <cmath>
 
 #include "app/app.h"
@@ -63,21 +64,21 @@ void text_strips(const TimedStrip* strips, int count) {
 }
 
 void draw_figure(int stage, Pixel* canvas) {
-  draw_outfits(position.time, position.row, stage, canvas, img_cap, img_shirt, img_bra_left, img_bra_right,
-               img_trousers);
+  draw_outfits(position.time, position.row, stage, canvas, cap_image, shirt_image, bra_left_image, bra_right_image,
+               trousers_image);
 }
 
-void flicker() { draw_flicker(position.time, position.row, position.order, img_flicker_1, img_flicker_2, screen); }
+void flicker() { draw_flicker(position.time, position.row, position.order, flicker_1_image, flicker_2_image, screen); }
 
 void frame_corners() { draw_rounded_frame(position.time, screen); }
 
 void rings() { draw_rings(position.time / 4, position.row, position.order, screen); }
 
 void bubbles_and_portrait() {
-  draw_bubbles_portrait(position.time - phase_start, position.row, position.order, backdrop, img_portrait);
+  draw_bubbles_portrait(position.time - phase_start, position.row, position.order, backdrop, portrait_image);
 }
 
-void hills() { draw_hills(position.time >> 2, position.row, position.order, img_columns, screen); }
+void hills() { draw_hills(position.time >> 2, position.row, position.order, columns_image, screen); }
 
 // The figure of order 2 grows in steps of 8 rows; the corners are the table's own.
 void scaled_figure() {
@@ -126,9 +127,7 @@ void greeting_logos() {
 
 void credits() {
   const int row = position.row;
-  auto credit = [](const Pixel* picture, int x, int y) {
-    blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, screen, x, y, 1);
-  };
+  auto credit = [](const Pixel* picture, int x, int y) { blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, screen, x, y, 1); };
   if (position.order == 27 && row >= 1 && row <= 31) {
     credit(img_credit1, 0, 0);
     credit(img_credit2, 0, 112);
@@ -296,8 +295,8 @@ void run_timeline() {
   }
   // 10: orders 14 to 16, star and polygons behind the bubbles and the portrait.
   static const TimedStrip polygon_texts[] = {
-      {14, 13, 180, 0, 0}, {14, 14, 0, 29, 16}, {14, 15, -180, 59, 32}, {14, 16, -180, 88, 48}, {15, 17, 0, 51, 0},
-      {15, 18, 0, 86, 16}, {15, 19, 20, 25, 32}, {16, 11, 0, 25, 0},    {16, 20, 0, 51, 32},
+      {14, 13, 180, 0, 0}, {14, 14, 0, 29, 16},  {14, 15, -180, 59, 32}, {14, 16, -180, 88, 48}, {15, 17, 0, 51, 0},
+      {15, 18, 0, 86, 16}, {15, 19, 20, 25, 32}, {16, 11, 0, 25, 0},     {16, 20, 0, 51, 32},
   };
   while (position.order < 17) {
     clear_ground(screen);
@@ -339,7 +338,7 @@ void run_timeline() {
   greeting_base_order = position.order;
   // 13: orders 21 to 24, greetings over the hangers; column 0 keeps what was there.
   while (position.order < 25) {
-    blit(img_hangers, SCREEN_WIDTH, SCREEN_HEIGHT, screen, 0, 0, 0);
+    blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
     read_position();
     greeting_logos();
     frame_corners();
@@ -347,10 +346,10 @@ void run_timeline() {
   }
   // 14: order 25, the final picture wipes down over the logos.
   while (position.order < 26) {
-    blit(img_hangers, SCREEN_WIDTH, SCREEN_HEIGHT, screen, 0, 0, 0);
+    blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
     read_position();
     greeting_logos();
-    blit(img_final, SCREEN_WIDTH, wipe_rows(position.row), screen, 0, 0, 0);
+    blit(img_final, FULL_WIDTH, std::min(wipe_rows(position.row), FULL_HEIGHT), screen, 0, 0, 0);
     frame_corners();
     present(14);
     clear_black(screen);
@@ -358,7 +357,7 @@ void run_timeline() {
   }
   // 15: orders 26 to 28, credits, flashing negative on two rows of every eight.
   while (position.order < 29) {
-    blit(img_final, SCREEN_WIDTH, SCREEN_HEIGHT, screen, 0, 0, 0);
+    blit(img_final, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
     text_strip(23, 0, 332);
     credits();
     if ((position.order == 27 || position.order == 28) && position.row % 8 < 2)

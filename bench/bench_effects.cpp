@@ -1,7 +1,6 @@
 // Per-call cost of the composite effects, with the production's pictures when the
 // build folder has them (test pictures of the same sizes otherwise).
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,19 +25,10 @@ void load_pictures() {
   if (done) return;
   done = true;
   if (chdir(ORVEL_BUILD_DIR) != 0) std::perror(ORVEL_BUILD_DIR);
-  struct Needed {
-    Pixel* pixels;
-    int width, height;
-  };
-  const Needed needed[] = {{img_portrait, 361, 300}, {img_cap, 314, 142},   {img_shirt, 167, 91},
-                           {img_bra_left, 45, 59},   {img_bra_right, 45, 59}, {img_trousers, 163, 70},
-                           {img_columns, 94, 480}};
-  for (const Needed& n : needed) {
-    bool loaded = false;
+  const Pixel* needed[] = {img_portrait, img_cap, img_shirt, img_bra_left, img_bra_right, img_trousers, img_columns};
+  for (const Pixel* n : needed)
     for (const AssetLoad& a : asset_loads)
-      if (a.pixels == n.pixels) loaded = load_image(a.path, a.pixels, a.capacity) == 0;
-    if (!loaded) stand_in(n.pixels, n.width, n.height);
-  }
+      if (a.pixels == n && load_image(a.path, a.pixels, a.width, a.height) != 0) stand_in(a.pixels, a.width, a.height);
   set_random_state(0x12345);
   for (auto& p : particles) p = spawn_particle();
 }
@@ -48,8 +38,7 @@ Canvas target;
 void outfits(benchmark::State& state, int time, int row, int stage) {
   load_pictures();
   for (auto _ : state) {
-    draw_outfits(time, row, stage, target, img_cap, img_shirt, img_bra_left, img_bra_right,
-                 img_trousers);
+    draw_outfits(time, row, stage, target, cap_image, shirt_image, bra_left_image, bra_right_image, trousers_image);
     benchmark::ClobberMemory();
   }
 }
@@ -67,7 +56,7 @@ void BM_BubblesPortrait(benchmark::State& state) {
   int elapsed = 3000;
   for (auto _ : state) {
     elapsed += 17;
-    draw_bubbles_portrait(elapsed, 10, 14, target, img_portrait);
+    draw_bubbles_portrait(elapsed, 10, 14, target, portrait_image);
     benchmark::ClobberMemory();
   }
 }
@@ -84,10 +73,10 @@ void BM_HillsOrder20(benchmark::State& state) {
   }
   reset_hills_state();
   int ms = 240000;
-  draw_hills(ms >> 2, 63, 17, img_columns, target);
+  draw_hills(ms >> 2, 63, 17, columns_image, target);
   for (auto _ : state) {
     ms += 17;
-    draw_hills(ms >> 2, 20, 20, img_columns, target);
+    draw_hills(ms >> 2, 20, 20, columns_image, target);
     benchmark::ClobberMemory();
   }
 }

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int PORTRAIT_W = 361, PORTRAIT_H = 300;
-constexpr int PORTRAIT_Y = 84;
 constexpr int BUBBLE_STRETCH = 13;
 
 int last_elapsed = 0;
@@ -21,12 +19,13 @@ int32_t add_clamped(int32_t value, int64_t delta) {
 
 int bubble_radius(int life) { return static_cast<int>((life * 0.006666666666666667 + 0.8) * 7.0); }
 
-void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas,
-                           const Pixel* portrait) {
+void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas, Image portrait) {
+  // The portrait stands on the bottom edge.
+  const int top = SCREEN_HEIGHT - portrait.height;
   if (order < 14) {
     int x = 0;
     if (row < 32) x = -351 - static_cast<int>(elapsed * -0.16778202676864243);
-    blit(portrait, PORTRAIT_W, PORTRAIT_H, canvas, x, PORTRAIT_Y, 1);
+    blit(portrait.pixels, portrait.width, portrait.height, canvas, x, top, 1);
   } else {
     const int64_t d = (static_cast<int64_t>(last_elapsed) - elapsed) * 4 / 30;
     for (Particle& p : particles) {
@@ -36,7 +35,7 @@ void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas,
       p.life = add_clamped(p.life, d);
       if (p.life < 0) p = spawn_particle();
     }
-    blit(portrait, PORTRAIT_W, PORTRAIT_H, canvas, 0, PORTRAIT_Y, 1);
+    blit(portrait.pixels, portrait.width, portrait.height, canvas, 0, top, 1);
   }
   last_elapsed = elapsed;
 }

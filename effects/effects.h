@@ -16,11 +16,10 @@ void draw_rings(int phase, int row, int order, Pixel* canvas);
 void draw_staircase(int time, int row, int order, Pixel* canvas);
 
 // ---- bubbles and portrait ----
-// img_portrait (361x300) blended at the bottom; before order 14 it slides in from
-// x = -351 while row < 32, from order 14 on it stands at x = 0 over the particle pool's
-// bubbles, which rise by the elapsed time since the previous call.
-void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas,
-                           const Pixel* portrait);
+// The portrait blended on the bottom edge; before order 14 it slides in from x = -351
+// while row < 32, from order 14 on it stands at x = 0 over the particle pool's bubbles,
+// which rise by the elapsed time since the previous call.
+void draw_bubbles_portrait(int elapsed, int row, int order, Pixel* canvas, Image portrait);
 // The elapsed time of the previous call (0 at start), kept between calls; the setter is
 // for tests and for starting a run again in one process.
 int bubbles_last_elapsed();
@@ -31,8 +30,9 @@ int bubble_radius(int life);
 // ---- hills and columns ----
 // Up to three hill layers, one line per column, scrolling with phase (music ms / 4)
 // and rising in over orders 17 and 18; from order 18 on also bubbles of particle
-// records 0..49, five strips of img_columns (94x480) and a ripple of the canvas.
-void draw_hills(int phase, int row, int order, const Pixel* columns, Pixel* canvas);
+// records 0..49, five strips of the columns picture (at full size, half and a third)
+// and a ripple of the canvas.
+void draw_hills(int phase, int row, int order, Image columns, Pixel* canvas);
 // The state kept between calls: the previous phase and the five strip positions
 // (each 384 at start). For tests and for starting a run again in one process.
 int hills_last_phase();
@@ -41,15 +41,12 @@ void reset_hills_state();
 
 // ---- outfits, flicker and reveal ----
 // The clothed figure: stages 2..8 draw (others nothing), with a bounce on every eighth
-// row in some stages and a sway on rows 5..15 and 37..47 of stages 5..7. Sizes: cap
-// 314x142, shirt 167x91, bras 45x59, trousers 163x70.
-void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap,
-                  const Pixel* shirt, const Pixel* bra_left, const Pixel* bra_right,
-                  const Pixel* trousers);
-// One of two 200x384 pictures, by row mod 12, stepping 7 pixels left per anchor row.
-// time and order are unused.
-void draw_flicker(int time, int row, int order, const Pixel* flicker_1, const Pixel* flicker_2,
-                  Pixel* canvas);
+// row in some stages and a sway on rows 5..15 and 37..47 of stages 5..7.
+void draw_outfits(int time, int row, int stage, Pixel* canvas, Image cap, Image shirt, Image bra_left, Image bra_right,
+                  Image trousers);
+// One of two pictures, by row mod 12, stepping 7 pixels left per anchor row. time and
+// order are unused.
+void draw_flicker(int time, int row, int order, Image flicker_1, Image flicker_2, Pixel* canvas);
 // The anchor row (0 at start), kept between calls and scenes; the setter is for tests
 // and for starting a run again in one process.
 int flicker_anchor_row();

@@ -5,19 +5,17 @@
 
 namespace {
 
-constexpr int COLUMNS_W = 94, COLUMNS_H = 480;
 constexpr int BUBBLE_COUNT = 50;
 constexpr int BUBBLE_STRETCH = 13;
 constexpr int STRIP_START = 384;
 
+// The columns picture at 1/divisor of its size, scrolling up by speed a frame.
 struct Strip {
-  int x0, x1, height, speed;
+  int x0, divisor, speed;
 };
 
 // Back to front: the wide strip first, the small far ones last.
-constexpr Strip STRIPS[5] = {
-    {209, 303, 480, 2}, {341, 388, 240, 3}, {128, 175, 240, 4}, {73, 104, 160, 5}, {426, 457, 160, 6},
-};
+constexpr Strip STRIPS[5] = {{209, 1, 2}, {341, 2, 3}, {128, 2, 4}, {73, 3, 5}, {426, 3, 6}};
 
 int last_phase = 0;
 int strip_position[5] = {STRIP_START, STRIP_START, STRIP_START, STRIP_START, STRIP_START};
@@ -81,7 +79,7 @@ void draw_hill_columns(int phase, int row, int order, Pixel* canvas) {
 
 }  // namespace
 
-void draw_hills(int phase, int row, int order, const Pixel* columns, Pixel* canvas) {
+void draw_hills(int phase, int row, int order, Image columns, Pixel* canvas) {
   draw_hill_columns(phase, row, order, canvas);
   if (order >= 18) {
     const int64_t since = static_cast<int64_t>(last_phase) - phase;
@@ -99,16 +97,19 @@ void draw_hills(int phase, int row, int order, const Pixel* columns, Pixel* canv
         p.x = 2 * next_random();
       }
     }
+    int heights[5];
     for (int n = 0; n < 5; ++n) {
       const Strip& st = STRIPS[n];
       const int y0 = strip_position[n];
-      blit_scaled(st.x0, y0, st.x1, y0 + st.height, canvas, COLUMNS_W, COLUMNS_H, columns, 1);
+      heights[n] = columns.height / st.divisor;
+      blit_scaled(st.x0, y0, st.x0 + columns.width / st.divisor, y0 + heights[n], canvas, columns.width, columns.height,
+                  columns.pixels, 1);
     }
     wave_rows(phase, canvas, SCREEN_WIDTH, SCREEN_HEIGHT, 2);
     // Strip 0 never comes back; it only stops short of overflowing.
     if (strip_position[0] > INT32_MIN + 2) strip_position[0] -= STRIPS[0].speed;
     for (int n = 1; n < 5; ++n) {
-      if (strip_position[n] <= -STRIPS[n].height)
+      if (strip_position[n] <= -heights[n])
         strip_position[n] = STRIP_START;
       else
         strip_position[n] -= STRIPS[n].speed;

@@ -6,13 +6,8 @@
 
 namespace {
 
-constexpr int CAP_W = 314, CAP_H = 142;
-constexpr int SHIRT_W = 167, SHIRT_H = 91;
-constexpr int BRA_W = 45, BRA_H = 59;
-constexpr int TROUSERS_W = 163, TROUSERS_H = 70;
 // The swaying trousers turn only their upper part; the hem would swing too far.
-constexpr int TROUSERS_SWAY_H = 64;
-constexpr int FLICKER_W = 200, FLICKER_H = 384;
+constexpr int TROUSERS_SWAY_ROWS = 64;
 
 int anchor_row = 0;
 
@@ -40,40 +35,46 @@ bool sways(int stage, int row) {
   return stage >= 5 && stage <= 7 && ((row >= 5 && row <= 15) || (row >= 37 && row <= 47));
 }
 
+void blended(Image image, Pixel* canvas, int x, int y) {
+  blit(image.pixels, image.width, image.height, canvas, x, y, 1);
+}
+
+void turned(Image image, int height, Pixel* canvas, int centre_x, int centre_y, int angle) {
+  blit_rotated(image.pixels, image.width, height, canvas, centre_x, centre_y, angle);
+}
+
 }  // namespace
 
-void draw_outfits(int time, int row, int stage, Pixel* canvas, const Pixel* cap,
-                  const Pixel* shirt, const Pixel* bra_left, const Pixel* bra_right,
-                  const Pixel* trousers) {
+void draw_outfits(int time, int row, int stage, Pixel* canvas, Image cap, Image shirt, Image bra_left, Image bra_right,
+                  Image trousers) {
   if (stage < 2 || stage > 8) return;
   if (sways(stage, row)) {
     const int a = modulo(time, 360);
     const int sway_low = static_cast<int>(std::sin((a + 180) * 0.017453) * 5.0);
     const int sway_high = static_cast<int>(std::sin(a * 0.017453) * 5.0);
     const int b = modulo(row, 8);
-    blit_rotated(trousers, TROUSERS_W, TROUSERS_SWAY_H, canvas, 256, 333, sway_low);
-    blit(bra_left, BRA_W, BRA_H, canvas, 150, 242 - b, 1);
-    blit(bra_right, BRA_W, BRA_H, canvas, 318, 242 - b, 1);
-    blit_rotated(shirt, SHIRT_W, SHIRT_H, canvas, 256, 270, sway_high);
-    blit_rotated(cap, CAP_W, CAP_H, canvas, 257, 189, sway_high);
+    turned(trousers, std::min(trousers.height, TROUSERS_SWAY_ROWS), canvas, 256, 333, sway_low);
+    blended(bra_left, canvas, 150, 242 - b);
+    blended(bra_right, canvas, 318, 242 - b);
+    turned(shirt, shirt.height, canvas, 256, 270, sway_high);
+    turned(cap, cap.height, canvas, 257, 189, sway_high);
     return;
   }
   const bool bounce = bounces(stage, row);
-  blit(trousers, TROUSERS_W, TROUSERS_H, canvas, 175, 301, 1);
-  blit(bra_left, BRA_W, BRA_H, canvas, 150, 242, 1);
-  blit(bra_right, BRA_W, BRA_H, canvas, 318, 242, 1);
-  blit(shirt, SHIRT_W, SHIRT_H, canvas, 173, bounce ? 227 : 225, 1);
-  blit(cap, CAP_W, CAP_H, canvas, 100, bounce ? 122 : 118, 1);
+  blended(trousers, canvas, 175, 301);
+  blended(bra_left, canvas, 150, 242);
+  blended(bra_right, canvas, 318, 242);
+  blended(shirt, canvas, 173, bounce ? 227 : 225);
+  blended(cap, canvas, 100, bounce ? 122 : 118);
 }
 
-void draw_flicker(int /*time*/, int row, int /*order*/, const Pixel* flicker_1,
-                  const Pixel* flicker_2, Pixel* canvas) {
+void draw_flicker(int /*time*/, int row, int /*order*/, Image flicker_1, Image flicker_2, Pixel* canvas) {
   const int m = modulo(row, 12);
   // An anchor far outside any real row would overflow; past a few hundred the picture
   // is off the canvas anyway.
   const int64_t x64 = 256 - 7 * static_cast<int64_t>(anchor_row);
   const int x = static_cast<int>(std::clamp<int64_t>(x64, -(1 << 20), 1 << 20));
-  blit(m <= 6 ? flicker_2 : flicker_1, FLICKER_W, FLICKER_H, canvas, x, 1, 1);
+  blended(m <= 6 ? flicker_2 : flicker_1, canvas, x, 1);
   if (m == 0 || m == 6) anchor_row = row;
 }
 

@@ -25,8 +25,7 @@ inline void copy_string(uint8_t* destination, const uint8_t* source, uint32_t le
 
 // The previous string followed by its own first byte: the source runs into the
 // destination, distance bytes behind it, so bytes are copied as they appear.
-inline void copy_repeating(uint8_t* destination, const uint8_t* source, uint32_t length,
-                           uint32_t distance) {
+inline void copy_repeating(uint8_t* destination, const uint8_t* source, uint32_t length, uint32_t distance) {
   if (distance >= 8) {
     for (uint32_t k = 0; k < length; k += 8) {
       uint8_t chunk[8];
@@ -151,8 +150,11 @@ int GifDecoder::expand() {
   produced_ = 0;
   if (data_start_ < 0) return 0;
 
+  // Sizes 0 and 1 are decoded by the same rules: their first free code already lies
+  // at or past 2^(size + 1), so the width never grows and every code is a literal,
+  // a clear or (size 1) the end.
   const int min_code_size = reader_.read_byte();
-  if (min_code_size < 2 || min_code_size > 8) return 0;
+  if (min_code_size > 8) return 0;
 
   // The sub-blocks joined into one run of bytes: a code may be split across
   // blocks, and a block too short for a whole code simply adds its bits.

@@ -113,8 +113,8 @@ class GifDecoder {
 // share/orvel folder of an installed one (bin/../share/orvel).
 FILE* open_data_file(const char* path, const char* mode);
 
-// Decodes a GIF file into destination, which holds capacity Pixels; the picture is
-// written packed, stride = its width. Returns 0 when loaded; 1, with destination
-// untouched, when the file cannot be read, holds no image, does not fit in
-// capacity, or its data ends before the picture is complete.
-int load_image(const char* path, Pixel* destination, int capacity);
+// Decodes a GIF file into destination, a slot of width x height Pixels, packed
+// (stride = width). Returns 0 when loaded; 1, with destination untouched, when the
+// file cannot be read, holds no image, its picture is not exactly width x height, or
+// its data ends before the picture is complete.
+int load_image(const char* path, Pixel* destination, int width, int height);

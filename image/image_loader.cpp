@@ -1,8 +1,8 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -37,8 +37,8 @@ FILE* open_data_file(const char* path, const char* mode) {
   return nullptr;
 }
 
-int load_image(const char* path, Pixel* destination, int capacity) {
-  if (!destination || capacity <= 0) return 1;
+int load_image(const char* path, Pixel* destination, int width, int height) {
+  if (!destination || width <= 0 || height <= 0) return 1;
   FILE* file = open_data_file(path, "rb");
   if (!file) return 1;
 
@@ -55,10 +55,9 @@ int load_image(const char* path, Pixel* destination, int capacity) {
   int result = 1;
   if (got == static_cast<size_t>(size)) {
     GifDecoder decoder;
-    // The size is checked before anything is decoded: a picture that does not
-    // fit is refused whole, never cut.
-    if (decoder.open(bytes, static_cast<int>(size)) != 0 &&
-        static_cast<int64_t>(decoder.width()) * decoder.height() <= capacity &&
+    // The shape is checked before anything is decoded: a picture of another shape,
+    // even with as many pixels, would be laid out in rows of the wrong length.
+    if (decoder.open(bytes, static_cast<int>(size)) != 0 && decoder.width() == width && decoder.height() == height &&
         decoder.decode_pixels(destination))
       result = 0;
   }

@@ -62,6 +62,13 @@ void fill_noise(Pixel* pixels, int alpha);
 void wave_rows(int32_t time, Pixel* pixels, int32_t width, int32_t height, int32_t amplitude);
 
 // ---- blits ----
+// A picture for the effects: packed width x height pixels (stride = width).
+struct Image {
+  const Pixel* pixels;
+  int width;
+  int height;
+};
+
 // Sources are packed width x height (stride = width); the target is a full canvas.
 // Flags are tested as bytes: zero is off, anything else on. Nothing outside the
 // canvas is ever written; blit and blit_scaled never write canvas column 0.
@@ -78,13 +85,12 @@ int set_blend_level(int level);
 // pixels wide; alpha-0 pixels are skipped and row 0 is never written. Columns are
 // clipped before turning (unrotated column 0 or less is skipped), so a turned pixel
 // may still land in column 0.
-void blit_rotated(const Pixel* source, int width, int height, Pixel* canvas, int centre_x,
-                  int centre_y, int angle);
+void blit_rotated(const Pixel* source, int width, int height, Pixel* canvas, int centre_x, int centre_y, int angle);
 // Error-stepped stretch of the whole source into x0..x1, y0..y1 (the accumulators run
 // on across columns and rows); with key set, words equal to COLOR_KEY are not drawn.
 // Row 0 is never written.
-void blit_scaled(int x0, int y0, int x1, int y1, Pixel* canvas, int source_width,
-                 int source_height, const Pixel* source, int key);
+void blit_scaled(int x0, int y0, int x1, int y1, Pixel* canvas, int source_width, int source_height,
+                 const Pixel* source, int key);
 
 // ---- lines, circles and polygons ----
 // Solid colour on a full canvas (stride 512); every pixel outside 512x384 is
@@ -102,18 +108,15 @@ inline void fill_run(Pixel* at, int64_t count, Pixel colour) {
 }
 
 // Bresenham, error started at half the major length; ties are walked y-major.
-void draw_line(int x0, int y0, int x1, int y1, int red, int green, int blue, int alpha,
-               Pixel* canvas);
+void draw_line(int x0, int y0, int x1, int y1, int red, int green, int blue, int alpha, Pixel* canvas);
 // stretch in tenths widens (> 10) or narrows (< 10) every row about the centre
 // column. Opaque; canvas row 0 is never written.
-void fill_circle(int red, int green, int blue, int radius, int centre_x, int centre_y,
-                 int stretch, Pixel* canvas);
+void fill_circle(int red, int green, int blue, int radius, int centre_x, int centre_y, int stretch, Pixel* canvas);
 // Discs of radius (step / 4) * 3 every step pixels; a disc whose centre is off the
 // canvas is left out. A step below 1 draws nothing.
-void draw_thick_line(int x0, int y0, int x1, int y1, int step, int red, int green, int blue,
-                     Pixel* canvas);
+void draw_thick_line(int x0, int y0, int x1, int y1, int step, int red, int green, int blue, Pixel* canvas);
 // A closed zig-zag of sides points between radius_a and radius_b, one-pixel lines
 // for thickness below 4, else thick lines of that step. Sides that do not divide
 // 360 draw nothing.
-void draw_polygon(int sides, int red, int green, int blue, int radius_a, int radius_b,
-                  int centre_x, int centre_y, Pixel* canvas, int thickness);
+void draw_polygon(int sides, int red, int green, int blue, int radius_a, int radius_b, int centre_x, int centre_y,
+                  Pixel* canvas, int thickness);

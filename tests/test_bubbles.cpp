@@ -45,12 +45,12 @@ TEST(BubblesPortrait, SlideBeforeOrderFourteen) {
   };
   // x = -351 - trunc(elapsed * -0.1677..), unclamped; from row 32 on it stands at 0.
   // 2092 ms gives 350.99.. and so x = -1: truncation, not rounding.
-  const Case cases[] = {{0, 0, -351},   {1000, 5, -184}, {2092, 31, -1}, {2093, 31, 0},
+  const Case cases[] = {{0, 0, -351},    {1000, 5, -184}, {2092, 31, -1}, {2093, 31, 0},
                         {3000, 31, 152}, {0, 32, 0},      {5000, 63, 0}};
   for (const Case& c : cases) {
     Frame got, want;
     const int32_t state = random_state();
-    draw_bubbles_portrait(c.elapsed, c.row, 13, got.canvas(), portrait.data());
+    draw_bubbles_portrait(c.elapsed, c.row, 13, got.canvas(), {portrait.data(), 361, 300});
     blit(portrait.data(), 361, 300, want.canvas(), c.x, 84, 1);
     EXPECT_TRUE(got == want) << "elapsed " << c.elapsed << " row " << c.row;
     EXPECT_EQ(bubbles_last_elapsed(), c.elapsed);
@@ -58,7 +58,7 @@ TEST(BubblesPortrait, SlideBeforeOrderFourteen) {
   }
   // At elapsed 0 only the picture's last 9 columns show, at canvas columns 1..9.
   Frame f;
-  draw_bubbles_portrait(0, 0, 13, f.canvas(), portrait.data());
+  draw_bubbles_portrait(0, 0, 13, f.canvas(), {portrait.data(), 361, 300});
   EXPECT_NE(f.at(9, 200), GROUND);
   EXPECT_EQ(f.at(10, 200), GROUND);
   EXPECT_EQ(f.at(0, 200), GROUND);
@@ -79,7 +79,7 @@ TEST(BubblesPortrait, EqualTimesOnlyWobble) {
   std::memcpy(before, particles, sizeof before);
   const int32_t state = random_state();
   Frame f;
-  draw_bubbles_portrait(5000, 3, 14, f.canvas(), portrait.data());
+  draw_bubbles_portrait(5000, 3, 14, f.canvas(), {portrait.data(), 361, 300});
   // One draw per bubble, in pool order, for x += 2 - r mod 4; nothing respawns.
   set_random_state(state);
   for (int i = 0; i < PARTICLE_COUNT; ++i) {
@@ -90,7 +90,7 @@ TEST(BubblesPortrait, EqualTimesOnlyWobble) {
     EXPECT_EQ(particles[i].red, before[i].red) << i;
   }
   const int32_t after_wobble = random_state();
-  draw_bubbles_portrait(5007, 3, 14, f.canvas(), portrait.data());  // D = -28 / 30 = 0
+  draw_bubbles_portrait(5007, 3, 14, f.canvas(), {portrait.data(), 361, 300});  // D = -28 / 30 = 0
   EXPECT_EQ(particles[0].y, before[0].y);
   EXPECT_EQ(particles[0].life, before[0].life);
   const int32_t after_second = random_state();
@@ -108,7 +108,7 @@ TEST(BubblesPortrait, RiseRespawnAndDrawing) {
   set_bubbles_last_elapsed(1000);
   const int32_t state = random_state();
   Frame f;
-  draw_bubbles_portrait(1030, 0, 14, f.canvas(), portrait.data());  // D = -120 / 30 = -4
+  draw_bubbles_portrait(1030, 0, 14, f.canvas(), {portrait.data(), 361, 300});  // D = -120 / 30 = -4
   const int32_t state_after = random_state();
   // Drawn at the old places: radius 12 and stretch 13, half-width trunc(12 * 1.3) = 15.
   const Pixel colour0 = 0xFFCAD1BBu;
@@ -143,15 +143,14 @@ TEST(BubblesPortrait, RiseRespawnAndDrawing) {
   // The new record shows on the next call (under a see-through portrait here).
   const std::vector<Pixel> clear(361 * 300, COLOR_KEY);
   Frame g;
-  draw_bubbles_portrait(1030, 0, 14, g.canvas(), clear.data());
-  EXPECT_EQ(g.at(reborn.x, reborn.y),
-            pack_pixel(reborn.red, reborn.green, reborn.blue, 255));
+  draw_bubbles_portrait(1030, 0, 14, g.canvas(), {clear.data(), 361, 300});
+  EXPECT_EQ(g.at(reborn.x, reborn.y), pack_pixel(reborn.red, reborn.green, reborn.blue, 255));
 
   // Time going backwards (a new start): D is positive, bubbles sink and gain life.
   park_pool();
   particles[0] = Particle{450, 40, 202, 209, 187, 10};
   set_bubbles_last_elapsed(300);
-  draw_bubbles_portrait(0, 0, 14, g.canvas(), portrait.data());  // D = 1200 / 30 = 40
+  draw_bubbles_portrait(0, 0, 14, g.canvas(), {portrait.data(), 361, 300});  // D = 1200 / 30 = 40
   EXPECT_EQ(particles[0].y, 80);
   EXPECT_EQ(particles[0].life, 50);
   EXPECT_EQ(bubbles_last_elapsed(), 0);
@@ -162,9 +161,9 @@ TEST(BubblesPortrait, FirstBubbleFrameMovesByTimeSinceTheSlide) {
   park_pool();
   particles[0] = Particle{450, 200, 1, 2, 3, 140};
   Frame f;
-  draw_bubbles_portrait(2400, 40, 13, f.canvas(), portrait.data());
-  EXPECT_EQ(particles[0].y, 200);  // no bubbles before order 14
-  draw_bubbles_portrait(2460, 0, 14, f.canvas(), portrait.data());  // D = -240 / 30 = -8
+  draw_bubbles_portrait(2400, 40, 13, f.canvas(), {portrait.data(), 361, 300});
+  EXPECT_EQ(particles[0].y, 200);                                               // no bubbles before order 14
+  draw_bubbles_portrait(2460, 0, 14, f.canvas(), {portrait.data(), 361, 300});  // D = -240 / 30 = -8
   EXPECT_EQ(particles[0].y, 192);
   EXPECT_EQ(particles[0].life, 132);
 }
@@ -175,9 +174,9 @@ TEST(BubblesPortrait, ExtremeValuesStayDefined) {
   particles[0] = Particle{INT32_MAX, INT32_MIN, 1, 2, 3, 5};
   set_bubbles_last_elapsed(INT32_MIN);
   Frame f;
-  draw_bubbles_portrait(INT32_MAX, 0, 14, f.canvas(), portrait.data());
-  draw_bubbles_portrait(INT32_MIN, 0, 13, f.canvas(), portrait.data());
-  draw_bubbles_portrait(INT32_MAX, 0, 13, f.canvas(), portrait.data());
+  draw_bubbles_portrait(INT32_MAX, 0, 14, f.canvas(), {portrait.data(), 361, 300});
+  draw_bubbles_portrait(INT32_MIN, 0, 13, f.canvas(), {portrait.data(), 361, 300});
+  draw_bubbles_portrait(INT32_MAX, 0, 13, f.canvas(), {portrait.data(), 361, 300});
   EXPECT_EQ(bubbles_last_elapsed(), INT32_MAX);
   set_bubbles_last_elapsed(0);
 }

@@ -91,6 +91,47 @@ TEST(GifDecoder, FullTableKeepsTwelveBitCodesWithoutAClear) {
   expect_decodes(write_own(picture, options), picture);
 }
 
+TEST(GifDecoder, MinimumCodeSizesZeroAndOne) {
+  Picture picture;
+  picture.width = 2;
+  picture.height = 1;
+  picture.global = {{10, 20, 30}, {40, 50, 60}};
+  // Size 1: clear 2, end 3, codes of 2 bits.
+  Decoded two = decode_ours(write_codes(picture, 1, {{2, 2}, {0, 2}, {1, 2}, {3, 2}}));
+  EXPECT_EQ(two.complete, 1);
+  EXPECT_EQ(two.bgr, (Bytes{30, 20, 10, 60, 50, 40}));
+
+  // The first free code is already 2^2, so no entry ever brings the next code onto a
+  // power of two: the codes stay 2 bits wide however many entries are added, also
+  // across a clear. (giflib widens to 3 bits after the first code instead.)
+  std::vector<Code> codes = {{2, 2}};
+  for (int k = 0; k < 300; ++k) codes.push_back({static_cast<uint32_t>(k % 3 == 0), 2});
+  codes.push_back({2, 2});
+  for (uint32_t index : {1, 1, 0, 1}) codes.push_back({index, 2});
+  codes.push_back({3, 2});
+  picture.width = 304;
+  picture.indices.clear();
+  for (int k = 0; k < 300; ++k) picture.indices.push_back(k % 3 == 0);
+  picture.indices.insert(picture.indices.end(), {1, 1, 0, 1});
+  Decoded wide = decode_ours(write_codes(picture, 1, codes));
+  EXPECT_EQ(wide.complete, 1);
+  EXPECT_EQ(wide.bgr, expected_bgr(picture));
+
+  // Size 0: clear 1, end 2, codes of 1 bit; only index 0 can be coded, and the end
+  // code does not fit, so the picture ends where the data does.
+  picture.width = 3;
+  picture.height = 2;
+  picture.indices.assign(6, 0);
+  Decoded zero = decode_ours(write_codes(picture, 0, {{1, 1}, {0, 1}, {0, 1}, {1, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}}));
+  EXPECT_EQ(zero.complete, 1);
+  EXPECT_EQ(zero.bgr, expected_bgr(picture));
+  Decoded short_zero =
+      decode_ours(write_codes(picture, 0, {{1, 1}, {0, 1}, {0, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}}));
+  EXPECT_EQ(short_zero.complete, 0);
+  EXPECT_EQ(short_zero.bgr, (Bytes{30, 20, 10, 30, 20, 10, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL,
+                                   SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL}));
+}
+
 TEST(GifDecoder, InterlacedRowsComeInPassOrder) {
   const int orders[2][8] = {{0, 4, 2, 6, 1, 3, 5, 7}, {0, 1}};
   const int heights[2] = {8, 2};
@@ -235,8 +276,8 @@ TEST(GifDecoder, InvalidCodeStreamsStopWithoutWriting) {
   EXPECT_EQ(later.complete, 0);
   EXPECT_EQ(later.bgr, (Bytes{60, 50, 40, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL,
                               SENTINEL, SENTINEL}));
-  // Minimum code sizes a GIF cannot have.
-  for (int m : {0, 1, 9, 12, 255}) {
+  // Minimum code sizes above 8: no index fits a byte.
+  for (int m : {9, 12, 255}) {
     Decoded bad = decode_ours(write_codes(picture, m, {{0, 8}, {0, 8}, {0, 8}}));
     EXPECT_EQ(bad.complete, 0) << m;
     EXPECT_EQ(bad.bgr, Bytes(12, SENTINEL)) << m;
@@ -244,8 +285,8 @@ TEST(GifDecoder, InvalidCodeStreamsStopWithoutWriting) {
   // Too few pixels: what is produced is written, the rest keeps the buffer.
   Decoded short_data = decode_ours(write_codes(picture, 2, {{4, 3}, {3, 3}, {2, 3}, {5, 3}}));
   EXPECT_EQ(short_data.complete, 0);
-  EXPECT_EQ(short_data.bgr, (Bytes{120, 110, 100, 90, 80, 70, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL,
-                                   SENTINEL}));
+  EXPECT_EQ(short_data.bgr,
+            (Bytes{120, 110, 100, 90, 80, 70, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL, SENTINEL}));
   // Too many: only width × height are written.
   Decoded long_data = decode_ours(write_codes(picture, 2, {{4, 3}, {3, 3}, {2, 3}, {1, 3}, {0, 4}, {3, 4}, {5, 4}}));
   EXPECT_EQ(long_data.complete, 1);
@@ -287,8 +328,7 @@ TEST(GifDecoder, CorruptBytesNeverEscapeTheBuffers) {
   for (int round = 0; round < 4000; ++round) {
     Bytes bad = gif;
     const int flips = 1 + static_cast<int>(step_random(state) % 4);
-    for (int f = 0; f < flips; ++f)
-      bad[step_random(state) % bad.size()] = static_cast<uint8_t>(step_random(state));
+    for (int f = 0; f < flips; ++f) bad[step_random(state) % bad.size()] = static_cast<uint8_t>(step_random(state));
     GifDecoder decoder;
     const int size = decoder.open(bad.data(), static_cast<int>(bad.size()));
     if (size == 0 || size > 3 * 1024 * 1024) continue;

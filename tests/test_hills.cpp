@@ -29,9 +29,7 @@ int index_k(int t, int x) {
   return k;
 }
 
-Pixel shade(int h, int minus) {
-  return pack_pixel(93 + h - minus, 87 + h - minus, 116 + h - minus, 255);
-}
+Pixel shade(int h, int minus) { return pack_pixel(93 + h - minus, 87 + h - minus, 116 + h - minus, 255); }
 
 // The hill layers drawn straight from their tops and colours, front over back.
 void hill_layers(Pixel* canvas, int t, int rise1, int rise2, int rise3, bool middle, bool front) {
@@ -53,7 +51,8 @@ void hill_layers(Pixel* canvas, int t, int rise1, int rise2, int rise3, bool mid
 void park_bubbles() {
   for (int i = 0; i < 50; ++i) particles[i] = Particle{-1000, -1000, 1, 2, 3, 1000};
 }
-const std::vector<Pixel> clear_columns(94 * 480, COLOR_KEY);
+const std::vector<Pixel> clear_pixels(94 * 480, COLOR_KEY);
+const Image clear_columns{clear_pixels.data(), 94, 480};
 
 TEST(Hills, IndicesAtPhaseZeroAndThreeHundred) {
   EXPECT_EQ(index_j(0, 0), 0);
@@ -72,7 +71,7 @@ TEST(Hills, IndicesAtPhaseZeroAndThreeHundred) {
     const Particle kept = particles[0];
     const int32_t state = random_state();
     GuardedCanvas got, want;
-    draw_hills(t, 40, 16, clear_columns.data(), got.canvas());
+    draw_hills(t, 40, 16, clear_columns, got.canvas());
     hill_layers(want.canvas(), t, 0, 0, 0, false, false);
     EXPECT_EQ(got.differences(want), 0) << "t " << t;
     EXPECT_EQ(random_state(), state);
@@ -82,7 +81,7 @@ TEST(Hills, IndicesAtPhaseZeroAndThreeHundred) {
   }
   // Spot values: at t = 300, column 0 has shade j = 300 and outline k = 241.
   GuardedCanvas g;
-  draw_hills(300, 0, 16, clear_columns.data(), g.canvas());
+  draw_hills(300, 0, 16, clear_columns, g.canvas());
   const int h = ((sin_table[300] * 20) >> 12) + 50;
   const int top = 76 + ((sin_table[241] * 24) >> 12);
   EXPECT_EQ(g.at(0, top), shade(h, 0));
@@ -95,20 +94,18 @@ TEST(Hills, LayersRiseInOverOrdersSeventeenAndEighteen) {
     bool middle, front;
   };
   const Case cases[] = {
-      {17, 0, 308, 0, 0, false, false}, {17, 16, 154, 0, 0, false, false},
-      {17, 31, 9, 0, 0, false, false},  {17, 32, 0, 192, 0, true, false},
-      {17, 48, 0, 96, 0, true, false},  {17, 63, 0, 6, 0, true, false},
-      {18, 0, 0, 0, 96, true, true},    {18, 16, 0, 0, 48, true, true},
-      {18, 31, 0, 0, 3, true, true},    {18, 32, 0, 0, 0, true, true},
-      {20, 5, 0, 0, 0, true, true},     {29, 63, 0, 0, 0, true, true},
+      {17, 0, 308, 0, 0, false, false}, {17, 16, 154, 0, 0, false, false}, {17, 31, 9, 0, 0, false, false},
+      {17, 32, 0, 192, 0, true, false}, {17, 48, 0, 96, 0, true, false},   {17, 63, 0, 6, 0, true, false},
+      {18, 0, 0, 0, 96, true, true},    {18, 16, 0, 0, 48, true, true},    {18, 31, 0, 0, 3, true, true},
+      {18, 32, 0, 0, 0, true, true},    {20, 5, 0, 0, 0, true, true},      {29, 63, 0, 0, 0, true, true},
   };
   for (const Case& c : cases) {
     for (int t : {0, 977}) {
       reset_hills_state();
       park_bubbles();
-      draw_hills(t, 0, 16, clear_columns.data(), GuardedCanvas().canvas());  // last phase = t
+      draw_hills(t, 0, 16, clear_columns, GuardedCanvas().canvas());  // last phase = t
       GuardedCanvas got, want;
-      draw_hills(t, c.row, c.order, clear_columns.data(), got.canvas());
+      draw_hills(t, c.row, c.order, clear_columns, got.canvas());
       hill_layers(want.canvas(), t, c.rise1, c.rise2, c.rise3, c.middle, c.front);
       if (c.order >= 18) wave_rows(t, want.canvas(), SCREEN_WIDTH, SCREEN_HEIGHT, 2);
       EXPECT_EQ(got.differences(want), 0) << "order " << c.order << " row " << c.row << " t " << t;
@@ -117,7 +114,7 @@ TEST(Hills, LayersRiseInOverOrdersSeventeenAndEighteen) {
   }
   // Order 17, row 0: only outline points above 384 - 308 + 24 = 360 can show.
   GuardedCanvas g;
-  draw_hills(0, 0, 17, clear_columns.data(), g.canvas());
+  draw_hills(0, 0, 17, clear_columns, g.canvas());
   for (int x = 0; x < SCREEN_WIDTH; ++x) EXPECT_EQ(g.at(x, 359), GROUND);
 }
 
@@ -131,7 +128,7 @@ TEST(Hills, StripPositionsAndResets) {
     p1.push_back(hills_strip_position(1));
     p3.push_back(hills_strip_position(3));
     EXPECT_EQ(hills_strip_position(0), 384 - 2 * call);
-    draw_hills(0, 0, 18, clear_columns.data(), g.canvas());
+    draw_hills(0, 0, 18, clear_columns, g.canvas());
   }
   for (int n = 0; n <= 208; ++n) EXPECT_EQ(p1[n], 384 - 3 * n) << n;
   EXPECT_EQ(p1[208], -240);
@@ -153,17 +150,16 @@ TEST(Hills, StripsAreTheColumnPictureScaledAtTheirPositions) {
   reset_hills_state();
   park_bubbles();
   GuardedCanvas scratch;
-  for (int call = 0; call < 100; ++call) draw_hills(2000, 40, 19, columns.data(), scratch.canvas());
+  for (int call = 0; call < 100; ++call) draw_hills(2000, 40, 19, {columns.data(), 94, 480}, scratch.canvas());
   int pos[5];
   for (int n = 0; n < 5; ++n) pos[n] = hills_strip_position(n);
   EXPECT_EQ(pos[0], 184);
   GuardedCanvas got, want;
-  draw_hills(2000, 40, 20, columns.data(), got.canvas());
+  draw_hills(2000, 40, 20, {columns.data(), 94, 480}, got.canvas());
   hill_layers(want.canvas(), 2000, 0, 0, 0, true, true);
   const int rect[5][3] = {{209, 303, 480}, {341, 388, 240}, {128, 175, 240}, {73, 104, 160}, {426, 457, 160}};
   for (int n = 0; n < 5; ++n)
-    blit_scaled(rect[n][0], pos[n], rect[n][1], pos[n] + rect[n][2], want.canvas(), 94, 480,
-                columns.data(), 1);
+    blit_scaled(rect[n][0], pos[n], rect[n][1], pos[n] + rect[n][2], want.canvas(), 94, 480, columns.data(), 1);
   wave_rows(2000, want.canvas(), SCREEN_WIDTH, SCREEN_HEIGHT, 2);
   EXPECT_EQ(got.differences(want), 0);
   EXPECT_EQ(hills_strip_position(0), 182);
@@ -176,12 +172,12 @@ TEST(Hills, BubblesOfTheFirstFiftyRecords) {
   for (int i = 0; i < 50; ++i) particles[i].life = 100 + i;
   const Particle last_fifty = particles[50];
   GuardedCanvas g;
-  draw_hills(40, 0, 16, clear_columns.data(), g.canvas());  // last phase 40, no bubbles
+  draw_hills(40, 0, 16, clear_columns, g.canvas());  // last phase 40, no bubbles
   Particle before[50];
   std::memcpy(before, particles, sizeof before);
   // Same phase: y and life unchanged, x wobbles by 3 - r mod 8, one draw per record.
   int32_t state = random_state();
-  draw_hills(40, 0, 20, clear_columns.data(), g.canvas());
+  draw_hills(40, 0, 20, clear_columns, g.canvas());
   const int32_t after = random_state();
   set_random_state(state);
   for (int i = 0; i < 50; ++i) {
@@ -195,7 +191,7 @@ TEST(Hills, BubblesOfTheFirstFiftyRecords) {
 
   // One phase unit later nothing moves either: 25 / 50 and 10 / 50 truncate to 0.
   std::memcpy(before, particles, sizeof before);
-  draw_hills(41, 0, 20, clear_columns.data(), g.canvas());
+  draw_hills(41, 0, 20, clear_columns, g.canvas());
   EXPECT_EQ(particles[7].y, before[7].y);
   EXPECT_EQ(particles[7].life, before[7].life);
 
@@ -204,7 +200,7 @@ TEST(Hills, BubblesOfTheFirstFiftyRecords) {
   particles[3].life = 1;
   std::memcpy(before, particles, sizeof before);
   state = random_state();
-  draw_hills(51, 0, 20, clear_columns.data(), g.canvas());
+  draw_hills(51, 0, 20, clear_columns, g.canvas());
   const Particle reborn_got = particles[3];
   const int32_t after_respawn = random_state();
   set_random_state(state);
@@ -225,8 +221,8 @@ TEST(Hills, BubblesAreDrawnBeforeTheRipple) {
   park_bubbles();
   particles[0] = Particle{60, 100, 240, 241, 235, 149};
   GuardedCanvas g;
-  draw_hills(0, 0, 16, clear_columns.data(), g.canvas());
-  draw_hills(0, 0, 18, clear_columns.data(), g.canvas());
+  draw_hills(0, 0, 16, clear_columns, g.canvas());
+  draw_hills(0, 0, 18, clear_columns, g.canvas());
   // The disc (half-width trunc(12 * 1.3) = 15, columns 45..74 of row 100) is drawn
   // before the ripple, which moves rows 96..103 of phase 0 by trunc(sin(12) * 2) = -1,
   // one pixel to the right.
@@ -245,7 +241,7 @@ TEST(Hills, ExtremePhasesAndRowsStayOnTheCanvas) {
   GuardedCanvas g;
   for (int t : {INT32_MIN, -1, 0, INT32_MAX})
     for (int row : {INT32_MIN, -5, 0, 31, 32, 64, 200, INT32_MAX})
-      for (int order : {16, 17, 18, 20}) draw_hills(t, row, order, clear_columns.data(), g.canvas());
+      for (int order : {16, 17, 18, 20}) draw_hills(t, row, order, clear_columns, g.canvas());
   EXPECT_TRUE(g.guards_intact());
   reset_hills_state();
 }

@@ -56,29 +56,29 @@ bool all_sentinel(const std::vector<Pixel>& pixels, size_t from = 0) {
 }  // namespace
 
 TEST_F(Loader, MissingOrUnreadableFilesLeaveTheBufferAlone) {
-  std::vector<Pixel> buffer(64, SENTINEL);
-  EXPECT_EQ(load_image("gfx//absent.gif", buffer.data(), 64), 1);
-  EXPECT_EQ(load_image("gfx", buffer.data(), 64), 1);  // a folder
+  std::vector<Pixel> buffer(16, SENTINEL);
+  EXPECT_EQ(load_image("gfx//absent.gif", buffer.data(), 4, 4), 1);
+  EXPECT_EQ(load_image("gfx", buffer.data(), 4, 4), 1);  // a folder
   ASSERT_TRUE(write_file("gfx/empty.gif", {}));
-  EXPECT_EQ(load_image("gfx//empty.gif", buffer.data(), 64), 1);
+  EXPECT_EQ(load_image("gfx//empty.gif", buffer.data(), 4, 4), 1);
   ASSERT_TRUE(write_file("gfx/text.gif", {'h', 'e', 'l', 'l', 'o'}));
-  EXPECT_EQ(load_image("gfx//text.gif", buffer.data(), 64), 1);
+  EXPECT_EQ(load_image("gfx//text.gif", buffer.data(), 4, 4), 1);
   // A GIF with no image: its trailer comes first.
   Picture picture = stripes(4, 4, {{1, 2, 3}, {4, 5, 6}});
   Bytes no_image = write_head(picture);
   no_image.resize(13 + 6);
   no_image.push_back(0x3B);
   ASSERT_TRUE(write_file("gfx/none.gif", no_image));
-  EXPECT_EQ(load_image("gfx//none.gif", buffer.data(), 64), 1);
+  EXPECT_EQ(load_image("gfx//none.gif", buffer.data(), 4, 4), 1);
   // Data that ends before the picture is complete is not half loaded.
   Bytes whole = write_own(picture);
   ASSERT_TRUE(write_file("gfx/cut.gif", Bytes(whole.begin(), whole.begin() + 33)));  // 2 bytes of data
-  EXPECT_EQ(load_image("gfx//cut.gif", buffer.data(), 64), 1);
+  EXPECT_EQ(load_image("gfx//cut.gif", buffer.data(), 4, 4), 1);
   EXPECT_TRUE(all_sentinel(buffer));
-  EXPECT_EQ(load_image(nullptr, buffer.data(), 64), 1);
+  EXPECT_EQ(load_image(nullptr, buffer.data(), 4, 4), 1);
   ASSERT_TRUE(write_file("gfx/whole.gif", whole));
-  EXPECT_EQ(load_image("gfx//whole.gif", nullptr, 64), 1);
-  EXPECT_EQ(load_image("gfx//whole.gif", buffer.data(), 64), 0);
+  EXPECT_EQ(load_image("gfx//whole.gif", nullptr, 4, 4), 1);
+  EXPECT_EQ(load_image("gfx//whole.gif", buffer.data(), 4, 4), 0);
 }
 
 TEST_F(Loader, OnlyPureRedIsKeyed) {
@@ -90,16 +90,16 @@ TEST_F(Loader, OnlyPureRedIsKeyed) {
   picture.indices = {0, 1, 2, 3, 4, 6};
   ASSERT_TRUE(write_file("gfx/key.gif", write_giflib(picture)));
   std::vector<Pixel> buffer(6, SENTINEL);
-  ASSERT_EQ(load_image("gfx//key.gif", buffer.data(), 6), 0);
+  ASSERT_EQ(load_image("gfx//key.gif", buffer.data(), 6, 1), 0);
   EXPECT_EQ(buffer, (std::vector<Pixel>{COLOR_KEY, 0xFFFF0001u, 0xFFFE0000u, 0xFF000000u, 0xFFFFFFFFu, COLOR_KEY}));
 }
 
-TEST_F(Loader, WritesExactlyThePictureAndRefusesWhatDoesNotFit) {
+TEST_F(Loader, TakesOnlyAPictureOfTheSlotsExactShape) {
   const std::vector<Rgb> colours = {{10, 20, 30}, {200, 100, 50}, {255, 0, 0}, {7, 7, 7}};
   Picture strip = stripes(512, 28, colours);
   ASSERT_TRUE(write_file("gfx/text1.gif", write_own(strip)));
   std::vector<Pixel> buffer(14336 + 100, SENTINEL);
-  ASSERT_EQ(load_image("gfx//text1.gif", buffer.data(), 14336), 0);
+  ASSERT_EQ(load_image("gfx//text1.gif", buffer.data(), 512, 28), 0);
   for (int i = 0; i < 14336; ++i) {
     const Rgb c = colours[strip.indices[static_cast<size_t>(i)]];
     const Pixel expected = c.r == 255 && c.g == 0 && c.b == 0 ? COLOR_KEY : pack_pixel(c.r, c.g, c.b, 255);
@@ -107,19 +107,18 @@ TEST_F(Loader, WritesExactlyThePictureAndRefusesWhatDoesNotFit) {
   }
   EXPECT_TRUE(all_sentinel(buffer, 14336));
 
-  // One pixel short of room: refused whole.
-  std::vector<Pixel> small(14336, SENTINEL);
-  EXPECT_EQ(load_image("gfx//text1.gif", small.data(), 14335), 1);
-  EXPECT_EQ(load_image("gfx//text1.gif", small.data(), 0), 1);
-  EXPECT_TRUE(all_sentinel(small));
-
-  // A smaller picture fills the start of the buffer, in rows of its own width.
-  Picture tiny = stripes(10, 3, colours);
-  ASSERT_TRUE(write_file("gfx/tiny.gif", write_giflib(tiny)));
-  ASSERT_EQ(load_image("gfx//tiny.gif", small.data(), 14336), 0);
-  EXPECT_EQ(small[10], pack_pixel(colours[tiny.indices[10]].r, colours[tiny.indices[10]].g,
-                                  colours[tiny.indices[10]].b, 255));
-  EXPECT_TRUE(all_sentinel(small, 30));
+  // Every other shape is refused whole, also with the same number of pixels: a 256 x 56
+  // picture in a 512 x 28 slot would show as two half strips side by side.
+  std::vector<Pixel> slot(14336 + 100, SENTINEL);
+  for (auto [w, h] : {std::pair{256, 56}, {28, 512}, {10, 3}, {511, 28}, {512, 27}, {513, 28}, {512, 29}}) {
+    ASSERT_TRUE(write_file("gfx/other.gif", write_giflib(stripes(w, h, colours)))) << w << "x" << h;
+    EXPECT_EQ(load_image("gfx//other.gif", slot.data(), 512, 28), 1) << w << "x" << h;
+  }
+  EXPECT_EQ(load_image("gfx//text1.gif", slot.data(), 256, 56), 1);
+  EXPECT_EQ(load_image("gfx//text1.gif", slot.data(), 512, 0), 1);
+  EXPECT_EQ(load_image("gfx//text1.gif", slot.data(), 0, 28), 1);
+  EXPECT_EQ(load_image("gfx//text1.gif", slot.data(), -512, -28), 1);
+  EXPECT_TRUE(all_sentinel(slot));
 }
 
 TEST_F(Loader, InterlacedAndPlainFilesLoadAlike) {
@@ -133,8 +132,8 @@ TEST_F(Loader, InterlacedAndPlainFilesLoadAlike) {
   picture.interlaced = true;
   ASSERT_TRUE(write_file("gfx/interlaced.gif", write_giflib(picture)));
   std::vector<Pixel> plain(67 * 45, SENTINEL), interlaced(67 * 45, 0);
-  ASSERT_EQ(load_image("gfx//plain.gif", plain.data(), 67 * 45), 0);
-  ASSERT_EQ(load_image("gfx//interlaced.gif", interlaced.data(), 67 * 45), 0);
+  ASSERT_EQ(load_image("gfx//plain.gif", plain.data(), 67, 45), 0);
+  ASSERT_EQ(load_image("gfx//interlaced.gif", interlaced.data(), 67, 45), 0);
   EXPECT_EQ(plain, interlaced);
   EXPECT_NE(std::count(plain.begin(), plain.end(), COLOR_KEY), 0);
 }

@@ -33,8 +33,8 @@ struct Outfit {
   std::vector<Pixel> trousers = piece(163, 70, 240);
 
   void draw(int time, int row, int stage, Pixel* canvas) const {
-    draw_outfits(time, row, stage, canvas, cap.data(), shirt.data(), bra_left.data(),
-                 bra_right.data(), trousers.data());
+    draw_outfits(time, row, stage, canvas, {cap.data(), 314, 142}, {shirt.data(), 167, 91}, {bra_left.data(), 45, 59},
+                 {bra_right.data(), 45, 59}, {trousers.data(), 163, 70});
   }
   // The standing figure as its five placements give it.
   void standing(Pixel* canvas, int shirt_y, int cap_y) const {
@@ -69,10 +69,9 @@ TEST(Outfits, BounceRowsByStage) {
     bool bounce;
   };
   const Case cases[] = {
-      {2, 0, false},  {2, 8, false},  {8, 16, false}, {3, 0, true},   {3, 48, true},
-      {3, 49, false}, {4, 8, true},   {4, 24, true},  {4, 32, false}, {4, 40, false},
-      {5, 0, true},   {5, 4, false},  {6, 16, true},  {6, 32, true},  {7, 56, true},
-      {7, 63, false}, {6, 48, true},  {5, 36, false}, {3, 10, false},
+      {2, 0, false}, {2, 8, false},  {8, 16, false}, {3, 0, true},   {3, 48, true},  {3, 49, false}, {4, 8, true},
+      {4, 24, true}, {4, 32, false}, {4, 40, false}, {5, 0, true},   {5, 4, false},  {6, 16, true},  {6, 32, true},
+      {7, 56, true}, {7, 63, false}, {6, 48, true},  {5, 36, false}, {3, 10, false},
   };
   for (const Case& c : cases) {
     GuardedCanvas got, want;
@@ -99,8 +98,7 @@ TEST(Outfits, SwayWindowsTurnThePieces) {
     GuardedCanvas got, want;
     o.draw(c.time, c.row, c.stage, got.canvas());
     o.swaying(want.canvas(), c.low, c.high, 242 - c.row % 8);
-    EXPECT_TRUE(got.same_as(want)) << "time " << c.time << " stage " << c.stage << " row "
-                                   << c.row;
+    EXPECT_TRUE(got.same_as(want)) << "time " << c.time << " stage " << c.stage << " row " << c.row;
   }
   // The bras rise a pixel per row and drop back at each multiple of 8: y 235 at row
   // 15, so the left one's last row (58) is at 293, beside the shirt and below the cap.
@@ -176,7 +174,7 @@ TEST(Flicker, AnchorAndPictureSequence) {
   set_flicker_anchor_row(0);
   GuardedCanvas g;
   // First call of a run at row 7: picture 1 at x 256.
-  draw_flicker(0, 7, 9, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 7, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   Seen s = find_flicker(g);
   EXPECT_EQ(s.x, 256);
   EXPECT_EQ(s.picture, 1);
@@ -189,7 +187,8 @@ TEST(Flicker, AnchorAndPictureSequence) {
   for (int row = 0; row < 64; ++row)
     for (int frame = 0; frame < 3; ++frame) {
       g.fill(GROUND);
-      draw_flicker(row * 100 + frame, row, 9 + row / 16, f.one.data(), f.two.data(), g.canvas());
+      draw_flicker(row * 100 + frame, row, 9 + row / 16, {f.one.data(), 200, 384}, {f.two.data(), 200, 384},
+                   g.canvas());
       s = find_flicker(g);
       EXPECT_EQ(s.x, 256 - 7 * anchor) << "row " << row << " frame " << frame;
       EXPECT_EQ(s.picture, row % 12 <= 6 ? 2 : 1) << "row " << row;
@@ -199,10 +198,10 @@ TEST(Flicker, AnchorAndPictureSequence) {
   // Row 12 twice after row 11: old anchor first, then x = 172.
   set_flicker_anchor_row(6);
   g.fill(GROUND);
-  draw_flicker(0, 12, 10, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(find_flicker(g).x, 214);
   g.fill(GROUND);
-  draw_flicker(0, 12, 10, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(find_flicker(g).x, 172);
 }
 
@@ -210,16 +209,16 @@ TEST(Flicker, StartsAtRowOneAndLosesItsLastRow) {
   const FlickerPictures f;
   set_flicker_anchor_row(0);
   GuardedCanvas g;
-  draw_flicker(0, 1, 9, f.one.data(), f.two.data(), g.canvas());
+  draw_flicker(0, 1, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(g.at(256, 0), GROUND);
   EXPECT_NE(g.at(256, 1), GROUND);
   EXPECT_NE(g.at(256, 383), GROUND);
   // A far anchor puts the picture off the canvas without touching anything outside.
   set_flicker_anchor_row(1 << 28);
   GuardedCanvas h;
-  draw_flicker(0, 3, 9, f.one.data(), f.two.data(), h.canvas());
+  draw_flicker(0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
   set_flicker_anchor_row(-(1 << 28));
-  draw_flicker(0, 3, 9, f.one.data(), f.two.data(), h.canvas());
+  draw_flicker(0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
   GuardedCanvas untouched;
   EXPECT_TRUE(h.same_as(untouched));
   EXPECT_TRUE(h.guards_intact());
@@ -233,8 +232,8 @@ TEST(Reveal, NoiseWithAnOpaqueBlock) {
     int row, order, rows;
   };
   // Order 7 opens trunc(row / 64 * 240) rows; later orders all 240; earlier none.
-  const Case cases[] = {{0, 7, 0}, {1, 7, 3}, {32, 7, 120}, {63, 7, 236},
-                        {0, 8, 240}, {50, 9, 240}, {63, 6, 0}, {20, 0, 0}};
+  const Case cases[] = {{0, 7, 0},   {1, 7, 3},    {32, 7, 120}, {63, 7, 236},
+                        {0, 8, 240}, {50, 9, 240}, {63, 6, 0},   {20, 0, 0}};
   GuardedCanvas g;
   std::vector<Pixel> noise(SCREEN_PIXELS);
   for (const Case& c : cases) {

@@ -82,8 +82,10 @@ std::vector<std::string> greeting_files() {
     if (line.empty() || line[0] == '#') continue;
     std::string name = "saludo_";
     for (char c : line) {
-      if (c >= 'A' && c <= 'Z') name += static_cast<char>(c - 'A' + 'a');
-      else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) name += c;
+      if (c >= 'A' && c <= 'Z')
+        name += static_cast<char>(c - 'A' + 'a');
+      else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+        name += c;
     }
     files.push_back(name + ".gif");
   }
@@ -186,8 +188,11 @@ TEST(Pictures, FigurePiecesMeetAsOneStandingFigure) {
   struct Piece {
     const char* file;
     int x, y;
-  } pieces[] = {{"pantalon163070.gif", 175, 301}, {"bra045059.gif", 150, 242}, {"bradr045059.gif", 318, 242},
-                {"camiseta167091.gif", 173, 225}, {"cap314142.gif", 100, 118}};
+  } pieces[] = {{"pantalon163070.gif", 175, 301},
+                {"bra045059.gif", 150, 242},
+                {"bradr045059.gif", 318, 242},
+                {"camiseta167091.gif", 173, 225},
+                {"cap314142.gif", 100, 118}};
   std::vector<uint32_t> canvas(512 * 384, RED);
   for (const Piece& p : pieces) {
     const Decoded d = decode_with_giflib(GFX + p.file);
@@ -254,7 +259,7 @@ TEST(Pictures, OurDecoderGivesGiflibsPixels) {
     const Decoded d = decode_with_giflib(GFX + e.file);
     ASSERT_TRUE(d.ok);
     std::fill(buffer.begin(), buffer.end(), 0x12345678u);
-    EXPECT_EQ(load_image((GFX + e.file).c_str(), buffer.data(), static_cast<int>(buffer.size())), 0);
+    EXPECT_EQ(load_image((GFX + e.file).c_str(), buffer.data(), e.width, e.height), 0);
     size_t wrong = 0;
     for (size_t i = 0; i < d.rgb.size(); ++i) {
       const Pixel want = d.rgb[i] == RED ? COLOR_KEY : (0xFF000000u | d.rgb[i]);
@@ -284,8 +289,8 @@ TEST(GifWriter, WritesEveryShapeThatGiflibReadsBack) {
   GifWriteOptions everything = extras;
   everything.interlaced = true;
   everything.local_table = true;
-  const Shape shapes[] = {{3, 5, {}}, {7, 1, interlaced}, {5, 2, interlaced}, {4, 13, interlaced},
-                          {9, 8, local}, {6, 6, extras}, {11, 7, everything}};
+  const Shape shapes[] = {{3, 5, {}},    {7, 1, interlaced}, {5, 2, interlaced}, {4, 13, interlaced},
+                          {9, 8, local}, {6, 6, extras},     {11, 7, everything}};
   const std::string path = std::string(ORVEL_BUILD_DIR) + "/gifwriter-test-" + std::to_string(getpid()) + ".gif";
   for (const Shape& s : shapes) {
     SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height));

@@ -36,8 +36,7 @@ bool write_sheet(const std::string& path, const Picture (&four)[4]) {
   for (int k = 0; k < 4; ++k) {
     const int ox = (k % 2) * (SCREEN_WIDTH + GAP), oy = (k / 2) * (SCREEN_HEIGHT + GAP);
     for (int y = 0; y < SCREEN_HEIGHT; ++y)
-      for (int x = 0; x < SCREEN_WIDTH; ++x)
-        sheet[(oy + y) * width + ox + x] = four[k][y * SCREEN_WIDTH + x];
+      for (int x = 0; x < SCREEN_WIDTH; ++x) sheet[(oy + y) * width + ox + x] = four[k][y * SCREEN_WIDTH + x];
   }
   return write_png(path, sheet.data(), width, height);
 }
@@ -49,32 +48,26 @@ void test_picture(Pixel* pixels, int width, int height, int hue) {
       const double u = (x - width / 2.0) / (width / 2.0), v = (y - height / 2.0) / (height / 2.0);
       const bool inside = u * u + v * v < 1.0;
       const int stripe = ((x + y) / 6) % 2 ? 40 : 0;
-      pixels[y * width + x] =
-          inside ? pack_pixel(hue, 120 + stripe, 255 - hue, 255) : COLOR_KEY;
+      pixels[y * width + x] = inside ? pack_pixel(hue, 120 + stripe, 255 - hue, 255) : COLOR_KEY;
     }
 }
 
 struct Needed {
   Pixel* pixels;
-  int width, height, hue;
+  int hue;
 };
 
 void load_pictures() {
   const Needed needed[] = {
-      {img_portrait, 361, 300, 200}, {img_cap, 314, 142, 40},     {img_shirt, 167, 91, 90},
-      {img_bra_left, 45, 59, 140},   {img_bra_right, 45, 59, 170}, {img_trousers, 163, 70, 230},
-      {img_columns, 94, 480, 60},    {img_flicker_1, 200, 384, 20}, {img_flicker_2, 200, 384, 250},
+      {img_portrait, 200}, {img_cap, 40},     {img_shirt, 90},     {img_bra_left, 140},  {img_bra_right, 170},
+      {img_trousers, 230}, {img_columns, 60}, {img_flicker_1, 20}, {img_flicker_2, 250},
   };
-  for (const Needed& n : needed) {
-    bool loaded = false;
-    for (const AssetLoad& a : asset_loads)
-      if (a.pixels == n.pixels) loaded = load_image(a.path, a.pixels, a.capacity) == 0;
-    if (!loaded) {
-      std::fprintf(stderr, "compositeshots: a picture of %dx%d is missing, using a test picture\n",
-                   n.width, n.height);
-      test_picture(n.pixels, n.width, n.height, n.hue);
+  for (const Needed& n : needed)
+    for (const AssetLoad& a : asset_loads) {
+      if (a.pixels != n.pixels || load_image(a.path, a.pixels, a.width, a.height) == 0) continue;
+      std::fprintf(stderr, "compositeshots: a picture of %dx%d is missing, using a test picture\n", a.width, a.height);
+      test_picture(a.pixels, a.width, a.height, n.hue);
     }
-  }
 }
 
 Picture staircase() {
@@ -85,8 +78,7 @@ Picture staircase() {
 
 Picture figure(int time, int row, int stage) {
   Picture layer(SCREEN_PIXELS, 0);
-  draw_outfits(time, row, stage, layer.data(), img_cap, img_shirt, img_bra_left, img_bra_right,
-               img_trousers);
+  draw_outfits(time, row, stage, layer.data(), cap_image, shirt_image, bra_left_image, bra_right_image, trousers_image);
   return layer;
 }
 
@@ -100,14 +92,12 @@ Picture dressed(int time, int row, int stage) {
 
 // Order 2: the stage-2 figure shrunk into the rectangle of the row.
 Picture growing(int row) {
-  static const int rects[8][4] = {{230, 10, 294, 58}, {190, 0, 318, 96}, {170, 0, 362, 144},
-                                  {125, 0, 381, 192}, {95, 0, 415, 240}, {60, 0, 444, 288},
-                                  {48, 0, 496, 336},  {1, 0, 512, 384}};
+  static const int rects[8][4] = {{230, 10, 294, 58}, {190, 0, 318, 96}, {170, 0, 362, 144}, {125, 0, 381, 192},
+                                  {95, 0, 415, 240},  {60, 0, 444, 288}, {48, 0, 496, 336},  {1, 0, 512, 384}};
   const Picture layer_b_copy = figure(0, 0, 2);
   Picture layer_a_copy = plain(255, 0, 0, 0);
   const int* r = rects[row / 8];
-  blit_scaled(r[0], r[1], r[2], r[3], layer_a_copy.data(), SCREEN_WIDTH, SCREEN_HEIGHT,
-              layer_b_copy.data(), 1);
+  blit_scaled(r[0], r[1], r[2], r[3], layer_a_copy.data(), SCREEN_WIDTH, SCREEN_HEIGHT, layer_b_copy.data(), 1);
   Picture frame = staircase();
   blit(layer_a_copy.data(), SCREEN_WIDTH, SCREEN_HEIGHT, frame.data(), 0, 0, 1);
   return frame;
@@ -134,11 +124,10 @@ int main(int argc, char** argv) {
   for (auto& p : particles) p = spawn_particle();
   bool ok = true;
 
-  ok &= write_sheet(dir + "/outfits.png",
-                    {dressed(0, 1, 2), dressed(0, 8, 3), dressed(90, 10, 6), dressed(270, 42, 6)});
+  ok &=
+      write_sheet(dir + "/outfits.png", {dressed(0, 1, 2), dressed(0, 8, 3), dressed(90, 10, 6), dressed(270, 42, 6)});
   ok &= write_sheet(dir + "/scaled.png", {growing(0), growing(16), growing(40), growing(56)});
-  ok &= write_sheet(dir + "/reveal.png",
-                    {revealed(0, 7), revealed(24, 7), revealed(63, 7), revealed(10, 8)});
+  ok &= write_sheet(dir + "/reveal.png", {revealed(0, 7), revealed(24, 7), revealed(63, 7), revealed(10, 8)});
 
   // Orders 9 and on: the flicker over the plain ground, two frames per row.
   {
@@ -149,7 +138,7 @@ int main(int argc, char** argv) {
     for (int row = 0; row < 64 && taken < 4; ++row)
       for (int n = 0; n < 2; ++n) {
         Picture frame = clear_colour();
-        draw_flicker(0, row, 9, img_flicker_1, img_flicker_2, frame.data());
+        draw_flicker(0, row, 9, flicker_1_image, flicker_2_image, frame.data());
         if (n == 1 && row == at[taken]) shots[taken++] = frame;
       }
     ok &= write_sheet(dir + "/flicker.png", shots);
@@ -161,14 +150,14 @@ int main(int argc, char** argv) {
     const int elapsed[4] = {0, 700, 1400, 2100};
     for (int k = 0; k < 4; ++k) {
       shots[k] = clear_colour();
-      draw_bubbles_portrait(elapsed[k], 0, 13, shots[k].data(), img_portrait);
+      draw_bubbles_portrait(elapsed[k], 0, 13, shots[k].data(), portrait_image);
     }
     ok &= write_sheet(dir + "/portrait.png", shots);
     const int at[4] = {1, 30, 90, 240};
     int taken = 0;
     for (int frame = 1; taken < 4; ++frame) {
       Picture ground = clear_colour();
-      draw_bubbles_portrait(2100 + frame * 1000 / 60, 0, 14, ground.data(), img_portrait);
+      draw_bubbles_portrait(2100 + frame * 1000 / 60, 0, 14, ground.data(), portrait_image);
       if (frame == at[taken]) shots[taken++] = ground;
     }
     ok &= write_sheet(dir + "/bubbles.png", shots);
@@ -180,7 +169,7 @@ int main(int argc, char** argv) {
     const int rows[4][2] = {{16, 0}, {17, 0}, {17, 16}, {17, 40}};
     for (int k = 0; k < 4; ++k) {
       shots[k] = clear_colour();
-      draw_hills(0, rows[k][1], rows[k][0], img_columns, shots[k].data());
+      draw_hills(0, rows[k][1], rows[k][0], columns_image, shots[k].data());
     }
     ok &= write_sheet(dir + "/hills_rise.png", shots);
     // The timeline renews records 0..49 below the canvas before the hills' phase.
@@ -192,7 +181,7 @@ int main(int argc, char** argv) {
     // The frames of order 17 before them keep the last phase current.
     reset_hills_state();
     Picture scratch = clear_colour();
-    draw_hills(60000 >> 2, 63, 17, img_columns, scratch.data());
+    draw_hills(60000 >> 2, 63, 17, columns_image, scratch.data());
     const int at[4] = {1, 60, 200, 400};
     int taken = 0;
     for (int n = 1; taken < 4; ++n) {
@@ -200,7 +189,7 @@ int main(int argc, char** argv) {
       const int ms = 60000 + n * 1000 / 60;
       const int row = n % 64;
       const int order = n < 64 ? 18 : 20;
-      draw_hills(ms >> 2, row, order, img_columns, frame.data());
+      draw_hills(ms >> 2, row, order, columns_image, frame.data());
       if (n == at[taken]) shots[taken++] = frame;
     }
     ok &= write_sheet(dir + "/hills_scroll.png", shots);

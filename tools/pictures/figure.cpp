@@ -3,6 +3,7 @@
 // picture is the same drawing seen through its own rectangle.
 #include <cmath>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
@@ -375,9 +376,9 @@ int make_part(const std::string& out_dir, const char* name, Part part, int x, in
 }  // namespace
 
 int make_figure(const std::string& out_dir) {
-  return make_part(out_dir, "cap314142.gif", Part::cap, 100, 118, 314, 142, false, 0) ||
-         make_part(out_dir, "camiseta167091.gif", Part::shirt, 173, 225, 167, 91, false, 1) ||
-         make_part(out_dir, "bra045059.gif", Part::arm, 150, 242, 45, 59, false, 2) ||
-         make_part(out_dir, "bradr045059.gif", Part::arm, 318, 242, 45, 59, true, 3) ||
-         make_part(out_dir, "pantalon163070.gif", Part::trousers, 175, 301, 163, 70, false, 4);
+  return make_part(out_dir, "cap314142.gif", Part::cap, 100, 118, CAP_WIDTH, CAP_HEIGHT, false, 0) ||
+         make_part(out_dir, "camiseta167091.gif", Part::shirt, 173, 225, SHIRT_WIDTH, SHIRT_HEIGHT, false, 1) ||
+         make_part(out_dir, "bra045059.gif", Part::arm, 150, 242, BRA_WIDTH, BRA_HEIGHT, false, 2) ||
+         make_part(out_dir, "bradr045059.gif", Part::arm, 318, 242, BRA_WIDTH, BRA_HEIGHT, true, 3) ||
+         make_part(out_dir, "pantalon163070.gif", Part::trousers, 175, 301, TROUSERS_WIDTH, TROUSERS_HEIGHT, false, 4);
 }

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
@@ -18,8 +19,8 @@ std::vector<std::string> fields_of(const std::string& line) {
 }
 
 Icon icon_named(const std::string& s) {
-  static const char* const names[] = {"none", "needle", "button", "spool", "scissors", "hanger", "zipper",
-                                      "thimble", "star", "yarn", "pin", "iron", "heart"};
+  static const char* const names[] = {"none",    "needle", "button", "spool", "scissors", "hanger", "zipper",
+                                      "thimble", "star",   "yarn",   "pin",   "iron",     "heart"};
   for (int i = 0; i < 13; ++i)
     if (s == names[i]) return static_cast<Icon>(i);
   return Icon::none;
@@ -30,7 +31,7 @@ constexpr const char* STRIP_FONT = "URWGothic-Demi.otf";
 int make_strip(const std::string& out_dir, int number, int first, int last, const std::string& text) {
   char name[32];
   std::snprintf(name, sizeof name, "text%d.gif", number);
-  Picture picture = begin_picture(name, 512, 28);
+  Picture picture = begin_picture(name, TEXT_WIDTH, TEXT_HEIGHT);
   cairo_t* cr = picture.cr;
   fit_size(cr, STRIP_FONT, text.c_str(), 21, last - first - 14);
   const double cx = (first + last + 1) / 2.0;
@@ -66,7 +67,7 @@ int make_credit(const std::string& out_dir, int number, const std::string& role,
                 bool dark) {
   char name[32];
   std::snprintf(name, sizeof name, "creditos%d.gif", number);
-  Picture picture = begin_picture(name, 334, 100);
+  Picture picture = begin_picture(name, CREDIT_WIDTH, CREDIT_HEIGHT);
   cairo_t* cr = picture.cr;
   const Colour paper = dark ? shade(P0, -0.45) : P3;
   const Colour letters = dark ? P3 : ink();

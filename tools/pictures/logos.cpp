@@ -6,11 +6,12 @@
 #include <cstring>
 #include <sstream>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
 
-constexpr double CX = 181, CY = 272;     // centre of the area always in view
+constexpr double CX = 181, CY = 272;  // centre of the area always in view
 constexpr double AREA_W = 286, AREA_H = 172;
 
 struct Scheme {
@@ -19,17 +20,22 @@ struct Scheme {
 
 Scheme scheme_of(char c) {
   switch (c) {
-    case 'b': return {P1, ink(), P3};
-    case 'c': return {mix(P0, P3, 0.62), ink(), P2};
-    case 'd': return {P2, shade(P0, -0.3), P0};
-    case 'e': return {ink(), P3, P1};
-    default: return {P3, ink(), P0};
+    case 'b':
+      return {P1, ink(), P3};
+    case 'c':
+      return {mix(P0, P3, 0.62), ink(), P2};
+    case 'd':
+      return {P2, shade(P0, -0.3), P0};
+    case 'e':
+      return {ink(), P3, P1};
+    default:
+      return {P3, ink(), P0};
   }
 }
 
 Icon icon_of(const std::string& s) {
-  static const char* const names[] = {"none", "needle", "button", "spool", "scissors", "hanger", "zipper",
-                                      "thimble", "star", "yarn", "pin", "iron", "heart"};
+  static const char* const names[] = {"none",    "needle", "button", "spool", "scissors", "hanger", "zipper",
+                                      "thimble", "star",   "yarn",   "pin",   "iron",     "heart"};
   for (int i = 0; i < 13; ++i)
     if (s == names[i]) return static_cast<Icon>(i);
   std::fprintf(stderr, "pictures: unknown pictogram %s\n", s.c_str());
@@ -388,7 +394,11 @@ void style_slant(cairo_t* cr, const std::string& name, const char* f, const Sche
   double y = words.size() > 1 ? -18 : 20;
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string text = upper(words[i]);
-    fit(cr, f, text.c_str(), words.size() > 2 ? 40 : words.size() == 1 ? 66 : 56, AREA_W - (words.size() == 1 ? 40 : 70));
+    fit(cr, f, text.c_str(),
+        words.size() > 2    ? 40
+        : words.size() == 1 ? 66
+                            : 56,
+        AREA_W - (words.size() == 1 ? 40 : 70));
     const double h = cap_height(cr);
     outlined_text(cr, text.c_str(), 20 + i * 12, y + h / 2, s, 7);
     y += h + 12;
@@ -458,18 +468,30 @@ void style_inline(cairo_t* cr, const std::string& name, const char* f, const Sch
 
 void draw_logo(cairo_t* cr, const std::string& name, const char* f, const std::string& style, const Scheme& s,
                Icon icon) {
-  if (style == "badge") style_badge(cr, name, f, s, icon);
-  else if (style == "ribbon") style_ribbon(cr, name, f, s, icon);
-  else if (style == "label") style_label(cr, name, f, s, icon);
-  else if (style == "stacked") style_stacked(cr, name, f, s, icon);
-  else if (style == "script") style_script(cr, name, f, s, icon);
-  else if (style == "extrude") style_extrude(cr, name, f, s, icon);
-  else if (style == "patch") style_patch(cr, name, f, s, icon);
-  else if (style == "monogram") style_monogram(cr, name, f, s, icon);
-  else if (style == "slant") style_slant(cr, name, f, s, icon);
-  else if (style == "tag") style_tag(cr, name, f, s, icon);
-  else if (style == "inline") style_inline(cr, name, f, s, icon);
-  else style_outline(cr, name, f, s, icon);
+  if (style == "badge")
+    style_badge(cr, name, f, s, icon);
+  else if (style == "ribbon")
+    style_ribbon(cr, name, f, s, icon);
+  else if (style == "label")
+    style_label(cr, name, f, s, icon);
+  else if (style == "stacked")
+    style_stacked(cr, name, f, s, icon);
+  else if (style == "script")
+    style_script(cr, name, f, s, icon);
+  else if (style == "extrude")
+    style_extrude(cr, name, f, s, icon);
+  else if (style == "patch")
+    style_patch(cr, name, f, s, icon);
+  else if (style == "monogram")
+    style_monogram(cr, name, f, s, icon);
+  else if (style == "slant")
+    style_slant(cr, name, f, s, icon);
+  else if (style == "tag")
+    style_tag(cr, name, f, s, icon);
+  else if (style == "inline")
+    style_inline(cr, name, f, s, icon);
+  else
+    style_outline(cr, name, f, s, icon);
 }
 
 }  // namespace
@@ -495,7 +517,7 @@ int make_logos(const std::string& out_dir, const std::string& assets_dir) {
       }
     }
     const std::string file = greeting_file(group);
-    Picture picture = begin_picture(file.c_str(), 400, 384);
+    Picture picture = begin_picture(file.c_str(), GREETING_WIDTH, GREETING_HEIGHT);
     const Scheme s = scheme_of(colours);
     // Drawn a little under full size: five logos share the screen at once.
     cairo_translate(picture.cr, CX, CY);

@@ -1,6 +1,7 @@
 // The portrait of the middle scenes and the model of the flicker scenes.
 #include <cmath>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
@@ -41,8 +42,8 @@ void draw_portrait(cairo_t* cr) {
 
   // Face in profile.
   cairo_move_to(cr, 170, 60);
-  cairo_curve_to(cr, 200, 34, 240, 36, 252, 66);   // crown to forehead
-  cairo_curve_to(cr, 256, 76, 256, 86, 260, 94);   // brow
+  cairo_curve_to(cr, 200, 34, 240, 36, 252, 66);     // crown to forehead
+  cairo_curve_to(cr, 256, 76, 256, 86, 260, 94);     // brow
   cairo_curve_to(cr, 266, 104, 274, 114, 276, 120);  // nose
   cairo_curve_to(cr, 276, 124, 270, 126, 264, 126);  // nose tip, under it
   cairo_curve_to(cr, 266, 130, 268, 133, 267, 136);  // upper lip
@@ -229,7 +230,7 @@ void leg(cairo_t* cr, Point hip, Point knee, Point ankle, int toe) {
 
 void arm(cairo_t* cr, Point shoulder, Point elbow, Point hand) {
   const Point wrist = along(elbow, hand, 0.82);
-  limb(cr, shoulder, elbow, wrist, 13, P2);  // coat sleeve
+  limb(cr, shoulder, elbow, wrist, 13, P2);                  // coat sleeve
   limb(cr, along(elbow, hand, 0.66), wrist, wrist, 13, P0);  // cuff
   const Point palm = along(elbow, hand, 1.0);
   ellipse(cr, palm.x, palm.y, 6, 7);
@@ -322,8 +323,8 @@ void draw_model(cairo_t* cr, const Pose& p) {
   }
 
   // Neck and head, a little tilted, with a bob and a small hat.
-  limb(cr, Point{100 + sway * 0.3, 74}, Point{(100 + sway * 0.3 + p.head.x) / 2, 60}, Point{p.head.x, p.head.y + 12}, 10,
-       skin());
+  limb(cr, Point{100 + sway * 0.3, 74}, Point{(100 + sway * 0.3 + p.head.x) / 2, 60}, Point{p.head.x, p.head.y + 12},
+       10, skin());
   cairo_save(cr);
   cairo_translate(cr, p.head.x, p.head.y);
   cairo_rotate(cr, p.tilt);
@@ -378,7 +379,7 @@ void draw_model(cairo_t* cr, const Pose& p) {
 }
 
 int make_model(const std::string& out_dir, const char* name, const Pose& pose, int variant) {
-  Picture picture = begin_picture(name, 200, 384);
+  Picture picture = begin_picture(name, FLICKER_WIDTH, FLICKER_HEIGHT);
   draw_model(picture.cr, pose);
   WriteStyle style;
   style.keyed = true;
@@ -391,7 +392,7 @@ int make_model(const std::string& out_dir, const char* name, const Pose& pose, i
 }  // namespace
 
 int make_people(const std::string& out_dir) {
-  Picture portrait = begin_picture("retrato.gif", 361, 300);
+  Picture portrait = begin_picture("retrato.gif", PORTRAIT_WIDTH, PORTRAIT_HEIGHT);
   draw_portrait(portrait.cr);
   WriteStyle style;
   style.keyed = true;
@@ -401,17 +402,11 @@ int make_people(const std::string& out_dir) {
   if (finish_picture(portrait, out_dir, style) != 0) return 1;
 
   // Walking towards us: hand on the hip and a bag, then the other step with a hand at the hat.
-  const Pose first{{104, 36}, 0.08,
-                   {76, 84}, {56, 124}, {84, 152},     // left hand on the hip
-                   {126, 84}, {136, 128}, {138, 170},  // right arm down, with the bag
-                   {90, 176}, {90, 262}, {96, 336},
-                   {110, 176}, {120, 260}, {108, 332},
-                   true, false};
-  const Pose second{{96, 36}, -0.1,
-                    {74, 84}, {48, 70}, {66, 34},        // left hand up at the hat brim
-                    {124, 84}, {148, 120}, {116, 152},   // right hand on the hip
-                    {90, 176}, {80, 260}, {92, 334},
-                    {110, 176}, {110, 262}, {104, 338},
-                    false, true};
+  const Pose first{{104, 36}, 0.08,       {76, 84},   {56, 124},  {84, 152},  // left hand on the hip
+                   {126, 84}, {136, 128}, {138, 170},                         // right arm down, with the bag
+                   {90, 176}, {90, 262},  {96, 336},  {110, 176}, {120, 260}, {108, 332}, true, false};
+  const Pose second{{96, 36},  -0.1,       {74, 84},   {48, 70},   {66, 34},  // left hand up at the hat brim
+                    {124, 84}, {148, 120}, {116, 152},                        // right hand on the hip
+                    {90, 176}, {80, 260},  {92, 334},  {110, 176}, {110, 262}, {104, 338}, false, true};
   return make_model(out_dir, "flicker1.gif", first, 0) || make_model(out_dir, "flicker2.gif", second, 3);
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/app.h"
 #include "art.h"
 
 namespace {
@@ -226,8 +227,7 @@ void draw_hangers(cairo_t* cr) {
   static const int kinds[9] = {2, 0, 1, 4, 0, 3, 1, 2, 0};
   static const int patterns[9] = {2, 1, 0, 0, 3, 1, 3, 0, 2};
   const Colour cloths[5] = {shade(P1, -0.3), shade(P0, 0.05), shade(P2, -0.4), shade(P3, -0.22), shade(P0, -0.25)};
-  for (int i = 0; i < 9; ++i)
-    garment(cr, kinds[i], 64 + i * 48 + (i % 2) * 4, 36, cloths[(i * 3) % 5], patterns[i]);
+  for (int i = 0; i < 9; ++i) garment(cr, kinds[i], 64 + i * 48 + (i % 2) * 4, 36, cloths[(i * 3) % 5], patterns[i]);
   // Shopping bags and a hat box on the floor.
   for (int i = 0; i < 3; ++i) {
     const double bx = 70 + i * 170, w = 40 + (i % 2) * 16, h = 34 - (i % 2) * 6;
@@ -415,7 +415,7 @@ void draw_final(cairo_t* cr) {
 }  // namespace
 
 int make_scenes(const std::string& out_dir) {
-  Picture tape = begin_picture("columnas.gif", 94, 480);
+  Picture tape = begin_picture("columnas.gif", COLUMNS_WIDTH, COLUMNS_HEIGHT);
   draw_tape(tape.cr);
   WriteStyle keyed;
   keyed.keyed = true;
@@ -428,11 +428,11 @@ int make_scenes(const std::string& out_dir) {
   WriteStyle opaque;
   opaque.colours = 256;
   opaque.dither = 1.0;
-  Picture hangers = begin_picture("perchas.gif", 512, 384);
+  Picture hangers = begin_picture("perchas.gif", FULL_WIDTH, FULL_HEIGHT);
   draw_hangers(hangers.cr);
   opaque.gif = gif_variant(4, false);
   if (finish_picture(hangers, out_dir, opaque) != 0) return 1;
-  Picture final_picture = begin_picture("ffinal.gif", 512, 384);
+  Picture final_picture = begin_picture("ffinal.gif", FULL_WIDTH, FULL_HEIGHT);
   draw_final(final_picture.cr);
   opaque.gif = gif_variant(3, false);
   return finish_picture(final_picture, out_dir, opaque);
