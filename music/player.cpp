@@ -43,7 +43,6 @@ class OpenmptPlayer final : public SoundLayer {
     if (!ahead_) return 0;
     if (settings_.mode == SoundMode::Offline) {
       output_ = SoundOutput::Offline;
-      if (settings_.wav_path && !wav_.open(settings_.wav_path, rate_)) wav_failed_ = true;
       return 1;
     }
     output_ = open_device() ? SoundOutput::Device : SoundOutput::Silent;
@@ -62,6 +61,10 @@ class OpenmptPlayer final : public SoundLayer {
 
   void play_song() override {
     if (!mixer_.loaded()) return;
+    // Opened only once there is something to write: a module that does not load leaves
+    // the file as it was.
+    if (output_ == SoundOutput::Offline && settings_.wav_path && !wav_.is_open() && !wav_failed_)
+      wav_failed_ = !wav_.open(settings_.wav_path, rate_);
     with_mixer([&] {
       mixer_.restart();
       ahead_frames_ = 0;

@@ -106,6 +106,15 @@ TEST(Outputs, NoFileIsCreatedWhenTheRunCannotStart) {
   EXPECT_EQ(r.err, "");
   for (const std::string& dir : {no_module, no_display})
     for (const char* name : {"new.tsv", "new.png", "new.mp4"}) EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
+  // Offline, the sound file too: neither made nor emptied.
+  write_bytes(no_module + "/keep.wav", {1, 2, 3});
+  for (const char* wav : {"new.wav", "keep.wav"}) {
+    r = run_in(no_module, {"--render", "--wav", wav});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_FALSE(fs::exists(no_module + "/new.wav"));
+  EXPECT_EQ(read_text(no_module + "/keep.wav"), std::string("\1\2\3", 3));
 }
 
 TEST(Outputs, AnOutputThatCannotBeFinishedExits1WithOneLineEach) {
