@@ -6,18 +6,7 @@ cd "$(dirname "$0")"
 mode=${1:-play}
 [ $# -gt 0 ] && shift
 
-missing=()
-while read -r pkg; do
-  [[ -z $pkg || $pkg == \#* ]] && continue
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
-done < tools/debian-packages.txt
-if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" = 0 ] || sudo=sudo
-  echo "installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+tools/install-packages.sh tools/debian-packages.txt
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
