@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # ./build.sh play [options]  install what is missing, build, make the data, play
 # ./build.sh test            the same set-up, then every test
+# ./build.sh web             the same set-up, then libopenmpt for WebAssembly in build-web/,
+#                            checked against the native one
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -35,8 +37,12 @@ case $mode in
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE "slow|nosan"
     ;;
+  web)
+    web/build-libopenmpt.sh build-web
+    web/check/run.sh build-web build/musica/XK_TRAM4.IT build/fixtures/synctrack.it
+    ;;
   *)
-    echo "usage: $0 play|test [options]" >&2
+    echo "usage: $0 play|test|web [options]" >&2
     exit 2
     ;;
 esac
