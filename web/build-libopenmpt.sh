@@ -23,7 +23,7 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
 "$root/tools/install-packages.sh" "$root/tools/debian-packages-web.txt"
-# shellcheck source=toolchain.sh
+# shellcheck source=SCRIPTDIR/toolchain.sh
 source "$here/toolchain.sh"
 orvel_web_env
 
@@ -51,7 +51,8 @@ configure_flags=(
 cflags="-O2 -fexceptions"
 sysroot=$build/sysroot
 stamp=$sysroot/libopenmpt.stamp
-stamp_text="$src_name $src_version $(emcc --version | head -n1) $cflags ${configure_flags[*]}"
+emcc_version=$(emcc --version)
+stamp_text="$src_name $src_version ${emcc_version%%$'\n'*} $cflags ${configure_flags[*]}"
 if [ -f "$sysroot/lib/libopenmpt.a" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$stamp_text" ]; then
   echo "libopenmpt $src_version for WebAssembly: up to date in $sysroot"
   exit 0
@@ -102,7 +103,10 @@ if [ ! -f "$src/.unpacked-$src_version" ]; then
   apt-get update -qq || echo "web: apt-get update reported errors (continuing)" >&2
   rm -rf "$dl" "$src"
   mkdir -p "$dl"
-  (cd "$dl" && apt-get source -qq --download-only "$src_name=$src_version")
+  if ! (cd "$dl" && apt-get source -qq --download-only "$src_name=$src_version"); then
+    echo "web: Debian's source package $src_name $src_version could not be fetched" >&2
+    exit 1
+  fi
   dsc=$(ls "$dl"/*.dsc)
   # apt checked every file against the signed index; dpkg-source need not look again.
   dpkg-source --no-check -x "$dsc" "$src" >/dev/null

@@ -13,7 +13,7 @@ if [ $# -lt 2 ]; then
 fi
 build=$(cd "$1" && pwd)
 shift
-# shellcheck source=../toolchain.sh
+# shellcheck source=SCRIPTDIR/../toolchain.sh
 source "$here/../toolchain.sh"
 orvel_web_env
 
