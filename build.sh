@@ -1,23 +1,14 @@
 #!/usr/bin/env bash
 # ./build.sh play [options]  install what is missing, build, make the data, play
 # ./build.sh test            the same set-up, then every test
+# ./build.sh web             the same set-up, then libopenmpt for WebAssembly in build-web/,
+#                            checked against the native one
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
 [ $# -gt 0 ] && shift
 
-missing=()
-while read -r pkg; do
-  [[ -z $pkg || $pkg == \#* ]] && continue
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
-done < tools/debian-packages.txt
-if ((${#missing[@]})); then
-  sudo=""
-  [ "$(id -u)" = 0 ] || sudo=sudo
-  echo "installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+tools/install-packages.sh tools/debian-packages.txt
 
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -46,8 +37,12 @@ case $mode in
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE "slow|nosan"
     ;;
+  web)
+    web/build-libopenmpt.sh build-web
+    web/check/run.sh build-web build/musica/XK_TRAM4.IT build/fixtures/synctrack.it
+    ;;
   *)
-    echo "usage: $0 play|test [options]" >&2
+    echo "usage: $0 play|test|web [options]" >&2
     exit 2
     ;;
 esac
