@@ -1,12 +1,9 @@
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <vector>
 
 #include "app/app.h"
 
@@ -34,8 +31,8 @@ void progress(const MusicPosition& at, bool last) {
   if (last) std::fputc('\n', stderr);
 }
 
-void rgb_row(const Pixel* src, uint8_t* out, int width = SCREEN_WIDTH) {
-  for (int x = 0; x < width; ++x) {
+void rgb_row(const Pixel* src, uint8_t* out) {
+  for (int x = 0; x < SCREEN_WIDTH; ++x) {
     out[3 * x] = static_cast<uint8_t>(src[x] >> 16);
     out[3 * x + 1] = static_cast<uint8_t>(src[x] >> 8);
     out[3 * x + 2] = static_cast<uint8_t>(src[x]);
@@ -69,37 +66,12 @@ void remove_unfinished(const std::string& path) {
 
 uint32_t picture_crc(const Pixel* canvas) {
   uint8_t row[SCREEN_WIDTH * 3];
-  uLong crc = crc32(0L, Z_NULL, 0);
+  uint32_t crc = 0;
   for (int y = 0; y < SCREEN_HEIGHT; ++y) {
     rgb_row(canvas + y * SCREEN_WIDTH, row);
-    crc = crc32(crc, row, sizeof row);
+    crc = crc32_update(crc, row, sizeof row);
   }
-  return static_cast<uint32_t>(crc);
-}
-
-bool write_png(const char* path, const Pixel* pixels, int width, int height) {
-  if (width <= 0 || height <= 0) return false;
-  std::FILE* file = std::fopen(path, "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = false;
-  if (png && info && !setjmp(png_jmpbuf(png))) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
-    for (int y = 0; y < height; ++y) {
-      rgb_row(pixels + static_cast<size_t>(y) * width, row.data(), width);
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    ok = true;
-  }
-  png_destroy_write_struct(&png, &info);
-  if (std::fclose(file) != 0) ok = false;
-  return ok;
+  return crc;
 }
 
 bool record_open(RunOptions* options) {
