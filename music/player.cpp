@@ -1,20 +1,17 @@
-// The program's own player: the module mixer heard through an SDL audio device, or in
-// silent real time when there is none, or offline on a virtual clock of 1/fps a frame.
-#include <SDL.h>
-#include <fcntl.h>
-#include <unistd.h>
-
+// The program's own player: the module mixer heard through the platform's audio output,
+// or in silent real time when there is none, or offline on a virtual clock of 1/fps a
+// frame.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
+#include "music/audio.h"
 #include "music/mixer.h"
 #include "music/music.h"
 #include "music/wav_writer.h"
 
 namespace {
 
-constexpr int DEVICE_FRAMES = 1024;
 constexpr int AHEAD_FRAMES = 128;  // mixed past the heard sample, to know that sample's row
 
 int64_t now_ns() {
@@ -45,7 +42,7 @@ class OpenmptPlayer final : public SoundLayer {
       output_ = SoundOutput::Offline;
       return 1;
     }
-    output_ = open_device() ? SoundOutput::Device : SoundOutput::Silent;
+    output_ = audio_open(rate_, feed, this) ? SoundOutput::Device : SoundOutput::Silent;
     return 1;
   }
 
@@ -70,12 +67,11 @@ class OpenmptPlayer final : public SoundLayer {
       ahead_frames_ = 0;
       heard_ = 0;
       frames_ = 0;
-      callbacks_seen_ = false;
       playing_ = true;
     });
     snapshot_ = PositionMark{0, 0, 0};
     play_start_ns_ = now_ns();
-    if (output_ == SoundOutput::Device) SDL_PauseAudioDevice(device_, 0);
+    if (output_ == SoundOutput::Device) audio_play(true);
   }
 
   signed char set_order(int32_t order) override {
@@ -105,8 +101,8 @@ class OpenmptPlayer final : public SoundLayer {
   void stop_song() override {
     if (!mixer_.loaded()) return;
     heard_sample();  // the clock stays where it is
-    playing_ = false;
-    if (output_ == SoundOutput::Device) SDL_PauseAudioDevice(device_, 1);
+    with_mixer([&] { playing_ = false; });
+    if (output_ == SoundOutput::Device) audio_play(false);
   }
 
   void free_song() override {
@@ -142,9 +138,17 @@ class OpenmptPlayer final : public SoundLayer {
  private:
   template <typename F>
   void with_mixer(F&& f) {
-    if (output_ == SoundOutput::Device) SDL_LockAudioDevice(device_);
+    if (output_ == SoundOutput::Device) audio_lock();
     f();
-    if (output_ == SoundOutput::Device) SDL_UnlockAudioDevice(device_);
+    if (output_ == SoundOutput::Device) audio_unlock();
+  }
+
+  static void feed(void* user, int16_t* stereo, int frames) {
+    auto* self = static_cast<OpenmptPlayer*>(user);
+    if (self->playing_)
+      self->mixer_.mix(stereo, frames);
+    else
+      std::memset(stereo, 0, static_cast<size_t>(frames) * 2 * sizeof(int16_t));
   }
 
   // Offline, the samples past the heard one wait in ahead_ until their frame is presented;
@@ -160,16 +164,9 @@ class OpenmptPlayer final : public SoundLayer {
     if (!mixer_.loaded() || !playing_) return heard_;
     int64_t h = heard_;
     switch (output_) {
-      case SoundOutput::Device: {
-        SDL_LockAudioDevice(device_);
-        if (callbacks_seen_) {
-          const int64_t since = (now_ns() - callback_ns_) * rate_ / 1000000000;
-          const int64_t start = callback_mixed_ - device_latency_;
-          h = std::min(start + since, start + callback_frames_);
-        }
-        SDL_UnlockAudioDevice(device_);
+      case SoundOutput::Device:
+        h = audio_heard();
         break;
-      }
       case SoundOutput::Silent:
         h = (now_ns() - play_start_ns_) * rate_ / 1000000000;
         if (h > heard_) heard_ = h;
@@ -186,63 +183,10 @@ class OpenmptPlayer final : public SoundLayer {
     return heard_;
   }
 
-  // The sound system's libraries print their complaints about a machine with no sound
-  // card; the program shows no messages, so they go nowhere while the device opens.
-  bool open_device() {
-    const int saved_stderr = dup(2);
-    const int null_fd = open("/dev/null", O_WRONLY);
-    if (saved_stderr >= 0 && null_fd >= 0) dup2(null_fd, 2);
-    const bool ok = open_device_quietly();
-    if (saved_stderr >= 0) {
-      dup2(saved_stderr, 2);
-      ::close(saved_stderr);
-    }
-    if (null_fd >= 0) ::close(null_fd);
-    return ok;
-  }
-
-  bool open_device_quietly() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    SDL_AudioSpec want{};
-    want.freq = rate_;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = DEVICE_FRAMES;
-    want.callback = audio_callback;
-    want.userdata = this;
-    SDL_AudioSpec have{};
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device_ == 0) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      return false;
-    }
-    device_latency_ = have.samples;
-    return true;
-  }
-
   void close_device() {
     if (output_ != SoundOutput::Device) return;
-    SDL_CloseAudioDevice(device_);
-    device_ = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audio_close();
     output_ = SoundOutput::None;
-  }
-
-  // SDL runs this with the device locked, so it never overlaps with_mixer or the clock.
-  static void audio_callback(void* user, Uint8* stream, int length) {
-    auto* self = static_cast<OpenmptPlayer*>(user);
-    const int frames = length / 4;
-    const int64_t before = self->mixer_.mixed();
-    if (self->playing_) {
-      self->mixer_.mix(reinterpret_cast<int16_t*>(stream), frames);
-    } else {
-      std::memset(stream, 0, static_cast<size_t>(length));
-      return;
-    }
-    self->callback_ns_ = now_ns();
-    self->callback_mixed_ = before;
-    self->callback_frames_ = frames;
-    self->callbacks_seen_ = true;
   }
 
   SoundSettings settings_;
@@ -261,15 +205,9 @@ class OpenmptPlayer final : public SoundLayer {
   PositionMark snapshot_{0, 0, 0};  // the position of the last read
   int32_t snapshot_time_ = 0;
 
-  SDL_AudioDeviceID device_ = 0;
-  int device_latency_ = 0;
   int64_t heard_ = 0;   // last sample reported (main thread)
   int64_t frames_ = 0;  // offline frames presented
   int64_t play_start_ns_ = 0;
-  int64_t callback_ns_ = 0;
-  int64_t callback_mixed_ = 0;
-  int callback_frames_ = 0;
-  bool callbacks_seen_ = false;
 };
 
 OpenmptPlayer player;

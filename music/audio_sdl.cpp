@@ -1,0 +1,130 @@
+// The audio output on Linux: an SDL audio device, fed from SDL's audio thread.
+#include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "music/audio.h"
+
+namespace {
+
+constexpr int DEVICE_FRAMES = 1024;
+
+struct Device {
+  SDL_AudioDeviceID id = 0;
+  AudioFeed feed = nullptr;
+  void* user = nullptr;
+  int rate = 44100;
+  int latency = 0;  // frames the device holds beyond the one being played
+  bool playing = false;
+  // The last callback: when it ran, how many samples were fed before it and how many it took.
+  int64_t callback_ns = 0;
+  int64_t fed_before = 0;
+  int callback_frames = 0;
+  bool called = false;
+};
+Device device;
+
+int64_t now_ns() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// SDL runs this with the device locked, so it never overlaps audio_lock or audio_heard.
+void callback(void*, Uint8* stream, int length) {
+  const int frames = length / 4;
+  if (!device.playing) {
+    std::memset(stream, 0, static_cast<size_t>(length));
+    return;
+  }
+  device.feed(device.user, reinterpret_cast<int16_t*>(stream), frames);
+  device.fed_before += device.called ? device.callback_frames : 0;
+  device.callback_ns = now_ns();
+  device.callback_frames = frames;
+  device.called = true;
+}
+
+bool open_quietly() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  SDL_AudioSpec want{};
+  want.freq = device.rate;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = DEVICE_FRAMES;
+  want.callback = callback;
+  SDL_AudioSpec have{};
+  device.id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (device.id == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  device.latency = have.samples;
+  return true;
+}
+
+}  // namespace
+
+bool audio_open(int rate, AudioFeed feed, void* user) {
+  audio_close();
+  device.rate = rate;
+  device.feed = feed;
+  device.user = user;
+  // The sound system's libraries print their complaints about a machine with no sound
+  // card; the program shows no messages, so they go nowhere while the device opens.
+  const int saved_stderr = dup(2);
+  const int null_fd = open("/dev/null", O_WRONLY);
+  if (saved_stderr >= 0 && null_fd >= 0) dup2(null_fd, 2);
+  const bool ok = open_quietly();
+  if (saved_stderr >= 0) {
+    dup2(saved_stderr, 2);
+    close(saved_stderr);
+  }
+  if (null_fd >= 0) close(null_fd);
+  return ok;
+}
+
+void audio_play(bool on) {
+  if (device.id == 0) return;
+  SDL_LockAudioDevice(device.id);
+  if (on && !device.playing) {
+    device.fed_before = 0;
+    device.callback_frames = 0;
+    device.called = false;
+  }
+  device.playing = on;
+  SDL_UnlockAudioDevice(device.id);
+  SDL_PauseAudioDevice(device.id, on ? 0 : 1);
+}
+
+// Between callbacks the device plays on in real time: the last callback's samples start
+// once the buffer ahead of them has played.
+int64_t audio_heard() {
+  if (device.id == 0) return 0;
+  SDL_LockAudioDevice(device.id);
+  int64_t heard = 0;
+  if (device.called) {
+    const int64_t since = (now_ns() - device.callback_ns) * device.rate / 1000000000;
+    const int64_t start = device.fed_before - device.latency;
+    heard = std::clamp<int64_t>(start + since, 0, std::max<int64_t>(0, start + device.callback_frames));
+  }
+  SDL_UnlockAudioDevice(device.id);
+  return heard;
+}
+
+void audio_lock() {
+  if (device.id != 0) SDL_LockAudioDevice(device.id);
+}
+
+void audio_unlock() {
+  if (device.id != 0) SDL_UnlockAudioDevice(device.id);
+}
+
+void audio_close() {
+  if (device.id == 0) return;
+  SDL_CloseAudioDevice(device.id);
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  device = Device{};
+}
