@@ -11,8 +11,7 @@ using PixelConverter = void (*)(const Pixel* source, uint8_t* destination, int32
 
 // The converter for a display format given by its bits per pixel (the storage size:
 // 32, 24 or 16) and its exact red, green and blue masks; nullptr for any other format.
-PixelConverter select_converter(int bits_per_pixel, uint32_t red_mask, uint32_t green_mask,
-                                uint32_t blue_mask);
+PixelConverter select_converter(int bits_per_pixel, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask);
 
 // Every converter truncates each channel to its kept top bits. Destinations are
 // little-endian and need no alignment; a count of 0 or less writes nothing.
@@ -44,7 +43,9 @@ struct DisplaySettings {
 // Chosen before display_open; the default is the live fullscreen display.
 void display_configure(const DisplaySettings& settings);
 
-// 1 when the display is ready, 0 on failure.
+// 1 when the display is ready, 0 on failure. The live mode takes only a video driver
+// that shows a picture, unless SDL_VIDEODRIVER names one; nothing from SDL or its back
+// ends reaches standard output or error while the display opens or closes.
 int display_open(const char* title, int width, int height);
 // Presents the canvas and pumps the window's messages; Escape or a close request ends
 // the process inside this call with status 0. Returns 1 when a frame was presented.
