@@ -122,23 +122,40 @@ SDL_Texture* create_texture(Uint32 format) {
   return texture;
 }
 
-// Among the renderer's own texture formats of this depth, those without alpha first.
+// The layouts of the eight converters, deepest first. SDL's renderers list few of them
+// but accept them all as streaming textures, converting on upload where they must.
+constexpr Uint32 LAYOUTS[] = {
+    SDL_PIXELFORMAT_XRGB8888, SDL_PIXELFORMAT_XBGR8888, SDL_PIXELFORMAT_BGR24,    SDL_PIXELFORMAT_RGB24,
+    SDL_PIXELFORMAT_RGB565,   SDL_PIXELFORMAT_BGR565,   SDL_PIXELFORMAT_XRGB1555, SDL_PIXELFORMAT_XBGR1555,
+};
+
+bool try_texture(Uint32 format, int depth) {
+  if (storage_bits(format) != depth) return false;
+  const PixelConverter converter = converter_for(format);
+  if (converter == nullptr || (settings.layout != nullptr && converter != settings.layout)) return false;
+  SDL_Texture* texture = create_texture(format);
+  if (texture == nullptr) return false;
+  live.texture = texture;
+  live.format = format;
+  live.converter = converter;
+  live.depth = depth;
+  return true;
+}
+
+// A texture of this depth: the renderer's own formats first (those without alpha
+// before those with), as they need no conversion on upload; then every layout of
+// the depth.
 bool open_texture_of_depth(const SDL_RendererInfo& info, int depth) {
   for (int pass = 0; pass < 2; ++pass) {
     for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
       const Uint32 format = info.texture_formats[i];
-      if (storage_bits(format) != depth || SDL_ISPIXELFORMAT_ALPHA(format) != (pass == 1)) continue;
-      const PixelConverter converter = converter_for(format);
-      if (converter == nullptr) continue;
-      SDL_Texture* texture = create_texture(format);
-      if (texture == nullptr) continue;
-      live.texture = texture;
-      live.format = format;
-      live.converter = converter;
-      live.depth = depth;
-      return true;
+      if (!SDL_ISPIXELFORMAT_FOURCC(format) && SDL_ISPIXELFORMAT_ALPHA(format) == (pass == 1) &&
+          try_texture(format, depth))
+        return true;
     }
   }
+  for (const Uint32 format : LAYOUTS)
+    if (try_texture(format, depth)) return true;
   return false;
 }
 
@@ -324,3 +341,7 @@ void display_close() {
 }
 
 int display_depth() { return live.window != nullptr ? live.depth : 0; }
+
+PixelConverter display_converter() { return live.window != nullptr ? live.converter : nullptr; }
+
+uint32_t display_format() { return live.window != nullptr ? live.format : 0; }

@@ -38,6 +38,9 @@ struct DisplaySettings {
   DisplayMode mode = DisplayMode::Live;
   bool windowed = false;  // --window
   int depth = 0;          // --depth: 0 tries 32, 24, 16 in that order
+  // When set, only a texture of this converter's layout is tried (for the tests and
+  // benchmarks, which run every converter live).
+  PixelConverter layout = nullptr;
 };
 
 // Chosen before display_open; the default is the live fullscreen display.
@@ -54,6 +57,10 @@ void display_close();
 
 // Bits per pixel of the open display's format (0 when offline or closed).
 int display_depth();
+// The converter every presented row goes through, chosen from the texture's masks,
+// and the texture's SDL pixel format (nullptr and 0 when offline or closed).
+PixelConverter display_converter();
+uint32_t display_format();
 
 // The live display's handler for one window-system event, run by display_update's
 // message pump: focus and minimise set whether frames are shown; Escape and a close
