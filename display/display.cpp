@@ -24,6 +24,11 @@ struct LiveDisplay {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
+  // SDL's software renderer scales a texture in one of its own 16-bit formats pixel by
+  // pixel, several times slower than a 32-bit one: such a texture is copied 1:1 into
+  // this 32-bit one first when the picture is scaled.
+  bool scale_through_stage = false;
+  SDL_Texture* stage = nullptr;
   Uint32 format = SDL_PIXELFORMAT_UNKNOWN;
   PixelConverter converter = nullptr;
   int depth = 0;
@@ -115,8 +120,8 @@ PixelConverter converter_for(Uint32 format) {
   return select_converter(storage_bits(format), red, green, blue);
 }
 
-SDL_Texture* create_texture(Uint32 format) {
-  SDL_Texture* texture = SDL_CreateTexture(live.renderer, format, SDL_TEXTUREACCESS_STREAMING, live.width, live.height);
+SDL_Texture* create_texture(Uint32 format, int access = SDL_TEXTUREACCESS_STREAMING) {
+  SDL_Texture* texture = SDL_CreateTexture(live.renderer, format, access, live.width, live.height);
   // The canvases' top byte is a flag, not opacity: an ARGB texture must not blend.
   if (texture != nullptr) SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
   return texture;
@@ -157,6 +162,13 @@ bool open_texture_of_depth(const SDL_RendererInfo& info, int depth) {
   for (const Uint32 format : LAYOUTS)
     if (try_texture(format, depth)) return true;
   return false;
+}
+
+// Whether the window's pixels are more or fewer than the canvas's.
+bool scaled() {
+  int width = 0, height = 0;
+  return SDL_GetRendererOutputSize(live.renderer, &width, &height) == 0 &&
+         (width != live.width || height != live.height);
 }
 
 bool has_exact_mode(int width, int height) {
@@ -215,6 +227,10 @@ int open_live(const char* title, int width, int height) {
     }
   }
   if (!found) return 0;
+  if (info.flags & SDL_RENDERER_SOFTWARE) {
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i)
+      if (info.texture_formats[i] == live.format && live.depth < 32) live.scale_through_stage = true;
+  }
 
   SDL_DisableScreenSaver();
   live.saver_off = true;
@@ -304,6 +320,8 @@ int display_update(const Pixel* canvas) {
   if (live.texture_lost || live.texture == nullptr) {
     // The renderer's textures are gone with its device: make ours anew.
     if (live.texture != nullptr) SDL_DestroyTexture(live.texture);
+    if (live.stage != nullptr) SDL_DestroyTexture(live.stage);
+    live.stage = nullptr;
     live.texture = create_texture(live.format);
     live.texture_lost = false;
   }
@@ -316,8 +334,17 @@ int display_update(const Pixel* canvas) {
   for (int y = 0; y < live.height; ++y) live.converter(canvas + y * live.width, row + y * pitch, live.width);
   SDL_UnlockTexture(live.texture);
 
+  SDL_Texture* shown = live.texture;
+  if (live.scale_through_stage && scaled()) {
+    if (live.stage == nullptr) live.stage = create_texture(SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_TARGET);
+    if (live.stage != nullptr && SDL_SetRenderTarget(live.renderer, live.stage) == 0) {
+      SDL_RenderCopy(live.renderer, live.texture, nullptr, nullptr);
+      SDL_SetRenderTarget(live.renderer, nullptr);
+      shown = live.stage;
+    }
+  }
   SDL_RenderClear(live.renderer);
-  SDL_RenderCopy(live.renderer, live.texture, nullptr, nullptr);
+  SDL_RenderCopy(live.renderer, shown, nullptr, nullptr);
   SDL_RenderPresent(live.renderer);
   SDL_Delay(0);
   return 1;
@@ -327,6 +354,7 @@ void display_close() {
   is_open = false;
   if (live.video_started) {
     const QuietOutput quiet;
+    if (live.stage != nullptr) SDL_DestroyTexture(live.stage);
     if (live.texture != nullptr) SDL_DestroyTexture(live.texture);
     if (live.renderer != nullptr) SDL_DestroyRenderer(live.renderer);
     if (live.window != nullptr) {
