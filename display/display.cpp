@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -127,6 +126,12 @@ SDL_Texture* create_texture(Uint32 format, int access = SDL_TEXTUREACCESS_STREAM
   return texture;
 }
 
+bool lists(const SDL_RendererInfo& info, Uint32 format) {
+  for (Uint32 i = 0; i < info.num_texture_formats; ++i)
+    if (info.texture_formats[i] == format) return true;
+  return false;
+}
+
 // The layouts of the eight converters, deepest first. SDL's renderers list few of them
 // but accept them all as streaming textures, converting on upload where they must.
 constexpr Uint32 LAYOUTS[] = {
@@ -227,10 +232,7 @@ int open_live(const char* title, int width, int height) {
     }
   }
   if (!found) return 0;
-  if (info.flags & SDL_RENDERER_SOFTWARE) {
-    for (Uint32 i = 0; i < info.num_texture_formats; ++i)
-      if (info.texture_formats[i] == live.format && live.depth < 32) live.scale_through_stage = true;
-  }
+  live.scale_through_stage = (info.flags & SDL_RENDERER_SOFTWARE) && live.depth < 32 && lists(info, live.format);
 
   SDL_DisableScreenSaver();
   live.saver_off = true;
