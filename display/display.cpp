@@ -1,7 +1,10 @@
 #include "display/display.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 
@@ -20,11 +23,90 @@ struct LiveDisplay {
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
+  // SDL's software renderer scales a texture in one of its own 16-bit formats pixel by
+  // pixel, several times slower than a 32-bit one: such a texture is copied 1:1 into
+  // this 32-bit one first when the picture is scaled.
+  bool scale_through_stage = false;
+  SDL_Texture* stage = nullptr;
   Uint32 format = SDL_PIXELFORMAT_UNKNOWN;
   PixelConverter converter = nullptr;
   int depth = 0;
+  bool log_silenced = false;
+  SDL_LogOutputFunction saved_log = nullptr;
+  void* saved_log_data = nullptr;
 };
 LiveDisplay live;
+
+// Standard output and error go to /dev/null while it lives: what SDL's back ends
+// (libwayland, libdecor, Xlib, the GL driver) print while they start or stop must not
+// reach the program's output, which the live mode keeps empty.
+class QuietOutput {
+ public:
+  QuietOutput() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null_fd < 0) return;
+    for (int fd : {1, 2}) {
+      saved_[fd] = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+      if (saved_[fd] >= 0) dup2(null_fd, fd);
+    }
+    close(null_fd);
+  }
+  ~QuietOutput() {
+    // Whatever a library left in stdio's buffers is dropped with the rest.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    for (int fd : {1, 2}) {
+      if (saved_[fd] < 0) continue;
+      dup2(saved_[fd], fd);
+      close(saved_[fd]);
+    }
+  }
+  QuietOutput(const QuietOutput&) = delete;
+  QuietOutput& operator=(const QuietOutput&) = delete;
+
+ private:
+  int saved_[3] = {-1, -1, -1};
+};
+
+void log_nothing(void*, int, SDL_LogPriority, const char*) {}
+
+// SDL's own log stays silent while the display is open; the previous output returns
+// at close.
+void silence_sdl_log() {
+  if (live.log_silenced) return;
+  SDL_LogGetOutputFunction(&live.saved_log, &live.saved_log_data);
+  SDL_LogSetOutputFunction(log_nothing, nullptr);
+  live.log_silenced = true;
+}
+
+void restore_sdl_log() {
+  if (live.log_silenced) SDL_LogSetOutputFunction(live.saved_log, live.saved_log_data);
+}
+
+// SDL's stand-ins that show no picture: used only when SDL_VIDEODRIVER names them.
+bool shows_no_picture(const char* driver) {
+  for (const char* name : {"offscreen", "dummy", "evdev"})
+    if (SDL_strcasecmp(driver, name) == 0) return true;
+  return false;
+}
+
+// With no driver named, SDL would fall back to its offscreen driver and play the
+// whole show where nobody sees it: only the drivers that show a picture are tried.
+bool start_video() {
+  const char* named = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  if (named != nullptr && named[0] != '\0') return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const char* driver = SDL_GetVideoDriver(i);
+    if (driver == nullptr || shows_no_picture(driver)) continue;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    if (started) return true;
+  }
+  return false;
+}
 
 // Bits per pixel as storage: SDL calls its XRGB formats 24-bit and 5-5-5 15-bit.
 int storage_bits(Uint32 format) { return SDL_BYTESPERPIXEL(format) * 8; }
@@ -37,32 +119,61 @@ PixelConverter converter_for(Uint32 format) {
   return select_converter(storage_bits(format), red, green, blue);
 }
 
-SDL_Texture* create_texture(Uint32 format) {
-  SDL_Texture* texture =
-      SDL_CreateTexture(live.renderer, format, SDL_TEXTUREACCESS_STREAMING, live.width, live.height);
+SDL_Texture* create_texture(Uint32 format, int access = SDL_TEXTUREACCESS_STREAMING) {
+  SDL_Texture* texture = SDL_CreateTexture(live.renderer, format, access, live.width, live.height);
   // The canvases' top byte is a flag, not opacity: an ARGB texture must not blend.
   if (texture != nullptr) SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
   return texture;
 }
 
-// Among the renderer's own texture formats of this depth, those without alpha first.
+bool lists(const SDL_RendererInfo& info, Uint32 format) {
+  for (Uint32 i = 0; i < info.num_texture_formats; ++i)
+    if (info.texture_formats[i] == format) return true;
+  return false;
+}
+
+// The layouts of the eight converters, deepest first. SDL's renderers list few of them
+// but accept them all as streaming textures, converting on upload where they must.
+constexpr Uint32 LAYOUTS[] = {
+    SDL_PIXELFORMAT_XRGB8888, SDL_PIXELFORMAT_XBGR8888, SDL_PIXELFORMAT_BGR24,    SDL_PIXELFORMAT_RGB24,
+    SDL_PIXELFORMAT_RGB565,   SDL_PIXELFORMAT_BGR565,   SDL_PIXELFORMAT_XRGB1555, SDL_PIXELFORMAT_XBGR1555,
+};
+
+bool try_texture(Uint32 format, int depth) {
+  if (storage_bits(format) != depth) return false;
+  const PixelConverter converter = converter_for(format);
+  if (converter == nullptr || (settings.layout != nullptr && converter != settings.layout)) return false;
+  SDL_Texture* texture = create_texture(format);
+  if (texture == nullptr) return false;
+  live.texture = texture;
+  live.format = format;
+  live.converter = converter;
+  live.depth = depth;
+  return true;
+}
+
+// A texture of this depth: the renderer's own formats first (those without alpha
+// before those with), as they need no conversion on upload; then every layout of
+// the depth.
 bool open_texture_of_depth(const SDL_RendererInfo& info, int depth) {
   for (int pass = 0; pass < 2; ++pass) {
     for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
       const Uint32 format = info.texture_formats[i];
-      if (storage_bits(format) != depth || SDL_ISPIXELFORMAT_ALPHA(format) != (pass == 1)) continue;
-      const PixelConverter converter = converter_for(format);
-      if (converter == nullptr) continue;
-      SDL_Texture* texture = create_texture(format);
-      if (texture == nullptr) continue;
-      live.texture = texture;
-      live.format = format;
-      live.converter = converter;
-      live.depth = depth;
-      return true;
+      if (!SDL_ISPIXELFORMAT_FOURCC(format) && SDL_ISPIXELFORMAT_ALPHA(format) == (pass == 1) &&
+          try_texture(format, depth))
+        return true;
     }
   }
+  for (const Uint32 format : LAYOUTS)
+    if (try_texture(format, depth)) return true;
   return false;
+}
+
+// Whether the window's pixels are more or fewer than the canvas's.
+bool scaled() {
+  int width = 0, height = 0;
+  return SDL_GetRendererOutputSize(live.renderer, &width, &height) == 0 &&
+         (width != live.width || height != live.height);
 }
 
 bool has_exact_mode(int width, int height) {
@@ -77,7 +188,8 @@ bool has_exact_mode(int width, int height) {
 int open_live(const char* title, int width, int height) {
   const int depth = settings.depth;
   if (depth != 0 && depth != 32 && depth != 24 && depth != 16) return 0;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+  silence_sdl_log();
+  if (!start_video()) return 0;
   live.video_started = true;
   live.width = width;
   live.height = height;
@@ -97,8 +209,8 @@ int open_live(const char* title, int width, int height) {
       window_height = desktop.h;
     }
   }
-  live.window = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_CENTERED,
-                                 SDL_WINDOWPOS_CENTERED, window_width, window_height, flags);
+  live.window = SDL_CreateWindow(title != nullptr ? title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                 window_width, window_height, flags);
   if (live.window == nullptr) return 0;
   SDL_ShowCursor(SDL_DISABLE);
 
@@ -120,6 +232,7 @@ int open_live(const char* title, int width, int height) {
     }
   }
   if (!found) return 0;
+  live.scale_through_stage = (info.flags & SDL_RENDERER_SOFTWARE) && live.depth < 32 && lists(info, live.format);
 
   SDL_DisableScreenSaver();
   live.saver_off = true;
@@ -131,9 +244,12 @@ int open_live(const char* title, int width, int height) {
 }
 
 void end_process() {
-  display_close();
-  // Audio, if the music runs on SDL too, stops before the exit handlers run.
-  SDL_Quit();
+  {
+    const QuietOutput quiet;
+    display_close();
+    // Audio, if the music runs on SDL too, stops before the exit handlers run.
+    SDL_Quit();
+  }
   std::exit(0);
 }
 }  // namespace
@@ -147,6 +263,7 @@ int display_open(const char* title, int width, int height) {
     return 1;
   }
   if (live.window != nullptr || live.video_started) return 0;  // already open
+  const QuietOutput quiet;
   if (open_live(title, width, height)) return 1;
   display_close();  // nothing half-made stays behind
   return 0;
@@ -159,8 +276,7 @@ int display_window_proc(const SDL_Event* event) {
       end_process();
       break;
     case SDL_KEYDOWN:
-      if (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.scancode == SDL_SCANCODE_ESCAPE)
-        end_process();
+      if (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) end_process();
       break;
     case SDL_WINDOWEVENT:
       if (live.window == nullptr || event->window.windowID != SDL_GetWindowID(live.window)) break;
@@ -206,6 +322,8 @@ int display_update(const Pixel* canvas) {
   if (live.texture_lost || live.texture == nullptr) {
     // The renderer's textures are gone with its device: make ours anew.
     if (live.texture != nullptr) SDL_DestroyTexture(live.texture);
+    if (live.stage != nullptr) SDL_DestroyTexture(live.stage);
+    live.stage = nullptr;
     live.texture = create_texture(live.format);
     live.texture_lost = false;
   }
@@ -218,8 +336,17 @@ int display_update(const Pixel* canvas) {
   for (int y = 0; y < live.height; ++y) live.converter(canvas + y * live.width, row + y * pitch, live.width);
   SDL_UnlockTexture(live.texture);
 
+  SDL_Texture* shown = live.texture;
+  if (live.scale_through_stage && scaled()) {
+    if (live.stage == nullptr) live.stage = create_texture(SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_TARGET);
+    if (live.stage != nullptr && SDL_SetRenderTarget(live.renderer, live.stage) == 0) {
+      SDL_RenderCopy(live.renderer, live.texture, nullptr, nullptr);
+      SDL_SetRenderTarget(live.renderer, nullptr);
+      shown = live.stage;
+    }
+  }
   SDL_RenderClear(live.renderer);
-  SDL_RenderCopy(live.renderer, live.texture, nullptr, nullptr);
+  SDL_RenderCopy(live.renderer, shown, nullptr, nullptr);
   SDL_RenderPresent(live.renderer);
   SDL_Delay(0);
   return 1;
@@ -227,15 +354,24 @@ int display_update(const Pixel* canvas) {
 
 void display_close() {
   is_open = false;
-  if (live.texture != nullptr) SDL_DestroyTexture(live.texture);
-  if (live.renderer != nullptr) SDL_DestroyRenderer(live.renderer);
-  if (live.window != nullptr) {
-    SDL_ShowCursor(SDL_ENABLE);
-    SDL_DestroyWindow(live.window);
+  if (live.video_started) {
+    const QuietOutput quiet;
+    if (live.stage != nullptr) SDL_DestroyTexture(live.stage);
+    if (live.texture != nullptr) SDL_DestroyTexture(live.texture);
+    if (live.renderer != nullptr) SDL_DestroyRenderer(live.renderer);
+    if (live.window != nullptr) {
+      SDL_ShowCursor(SDL_ENABLE);
+      SDL_DestroyWindow(live.window);
+    }
+    if (live.saver_off) SDL_EnableScreenSaver();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
-  if (live.saver_off) SDL_EnableScreenSaver();
-  if (live.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  restore_sdl_log();
   live = LiveDisplay{};
 }
 
 int display_depth() { return live.window != nullptr ? live.depth : 0; }
+
+PixelConverter display_converter() { return live.window != nullptr ? live.converter : nullptr; }
+
+uint32_t display_format() { return live.window != nullptr ? live.format : 0; }

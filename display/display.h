@@ -11,8 +11,7 @@ using PixelConverter = void (*)(const Pixel* source, uint8_t* destination, int32
 
 // The converter for a display format given by its bits per pixel (the storage size:
 // 32, 24 or 16) and its exact red, green and blue masks; nullptr for any other format.
-PixelConverter select_converter(int bits_per_pixel, uint32_t red_mask, uint32_t green_mask,
-                                uint32_t blue_mask);
+PixelConverter select_converter(int bits_per_pixel, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask);
 
 // Every converter truncates each channel to its kept top bits. Destinations are
 // little-endian and need no alignment; a count of 0 or less writes nothing.
@@ -39,12 +38,17 @@ struct DisplaySettings {
   DisplayMode mode = DisplayMode::Live;
   bool windowed = false;  // --window
   int depth = 0;          // --depth: 0 tries 32, 24, 16 in that order
+  // When set, only a texture of this converter's layout is tried (for the tests and
+  // benchmarks, which run every converter live).
+  PixelConverter layout = nullptr;
 };
 
 // Chosen before display_open; the default is the live fullscreen display.
 void display_configure(const DisplaySettings& settings);
 
-// 1 when the display is ready, 0 on failure.
+// 1 when the display is ready, 0 on failure. The live mode takes only a video driver
+// that shows a picture, unless SDL_VIDEODRIVER names one; nothing from SDL or its back
+// ends reaches standard output or error while the display opens or closes.
 int display_open(const char* title, int width, int height);
 // Presents the canvas and pumps the window's messages; Escape or a close request ends
 // the process inside this call with status 0. Returns 1 when a frame was presented.
@@ -53,6 +57,10 @@ void display_close();
 
 // Bits per pixel of the open display's format (0 when offline or closed).
 int display_depth();
+// The converter every presented row goes through, chosen from the texture's masks,
+// and the texture's SDL pixel format (nullptr and 0 when offline or closed).
+PixelConverter display_converter();
+uint32_t display_format();
 
 // The live display's handler for one window-system event, run by display_update's
 // message pump: focus and minimise set whether frames are shown; Escape and a close

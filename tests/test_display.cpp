@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display/display.h"
+#include "support/display_layouts.h"
 
 namespace {
 const char* const TITLE = "orvel test";
@@ -54,15 +55,36 @@ std::vector<Pixel> read_window() {
   return out;
 }
 
-// Each channel's top `kept` bits (8 for exact).
-::testing::AssertionResult shows(const std::vector<Pixel>& window, const std::vector<Pixel>& canvas, int kept) {
-  const Pixel mask = (0xFFu << (8 - kept)) & 0xFFu;
-  const Pixel channels = mask | (mask << 8) | (mask << 16);
+// Each channel's top bits as the layout keeps them.
+::testing::AssertionResult shows(const std::vector<Pixel>& window, const std::vector<Pixel>& canvas,
+                                 const DisplayLayout& kept) {
   for (int i = 0; i < SCREEN_PIXELS; ++i)
-    if ((window[i] & channels) != (canvas[i] & channels))
-      return ::testing::AssertionFailure() << "pixel " << i % SCREEN_WIDTH << "," << i / SCREEN_WIDTH << ": window "
-                                           << std::hex << window[i] << ", canvas " << canvas[i];
+    if (top_bits(window[i], kept.red, kept.green, kept.blue) != top_bits(canvas[i], kept.red, kept.green, kept.blue))
+      return ::testing::AssertionFailure()
+             << "pixel " << i % SCREEN_WIDTH << "," << i / SCREEN_WIDTH << ": window " << std::hex << window[i]
+             << ", canvas " << canvas[i] << " (" << kept.name << ")";
   return ::testing::AssertionSuccess();
+}
+
+const DisplayLayout& exact = DISPLAY_LAYOUTS[0];
+
+// The open display's converter is that of its texture's layout, of the depth it reports.
+const DisplayLayout* checked_layout() {
+  const DisplayLayout* layout = layout_of(display_converter());
+  EXPECT_NE(layout, nullptr);
+  if (layout == nullptr) return nullptr;
+  EXPECT_TRUE(format_has_layout(display_format(), *layout))
+      << SDL_GetPixelFormatName(display_format()) << " with " << layout->name;
+  EXPECT_EQ(static_cast<int>(SDL_BYTESPERPIXEL(layout->format)) * 8, display_depth());
+  return layout;
+}
+
+void expect_frames_shown(const DisplayLayout& layout) {
+  for (uint32_t frame = 0; frame < 3; ++frame) {
+    const std::vector<Pixel> canvas = test_picture(frame * 40);
+    ASSERT_EQ(display_update(canvas.data()), 1);
+    EXPECT_TRUE(shows(read_window(), canvas, layout)) << "frame " << frame;
+  }
 }
 
 void push_window_event(Uint8 what) {
@@ -83,15 +105,6 @@ void push_key(SDL_Keycode key, SDL_Scancode scancode) {
   ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError();
 }
 
-bool software_renderer_offers(int depth) {
-  for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
-    SDL_RendererInfo info;
-    if (SDL_GetRenderDriverInfo(i, &info) != 0 || std::string(info.name) != "software") continue;
-    for (Uint32 f = 0; f < info.num_texture_formats; ++f)
-      if (static_cast<int>(SDL_BYTESPERPIXEL(info.texture_formats[f])) * 8 == depth) return true;
-  }
-  return false;
-}
 }  // namespace
 
 TEST(Display, OfflineModeOpensNoWindow) {
@@ -108,29 +121,44 @@ TEST(Display, OfflineModeOpensNoWindow) {
   EXPECT_EQ(display_update(canvas.data()), 0);
 }
 
-TEST(Display, PresentsEachDepthTheRendererOffers) {
+TEST(Display, PresentsEveryDepth) {
   for (const int depth : {32, 24, 16}) {
     SCOPED_TRACE(depth);
     display_configure(live_settings(depth));
-    const int opened = display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
-    if (!software_renderer_offers(depth)) {
-      // A depth with no texture format fails to open, and leaves nothing behind.
-      EXPECT_EQ(opened, 0);
-      EXPECT_EQ(our_window(), nullptr);
-      EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
-      continue;
-    }
-    ASSERT_EQ(opened, 1);
+    ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
     EXPECT_EQ(display_depth(), depth);
-    for (uint32_t frame = 0; frame < 3; ++frame) {
-      const std::vector<Pixel> canvas = test_picture(frame * 40);
-      ASSERT_EQ(display_update(canvas.data()), 1);
-      EXPECT_TRUE(shows(read_window(), canvas, depth == 16 ? 5 : 8)) << "frame " << frame;
-    }
+    if (const DisplayLayout* layout = checked_layout()) expect_frames_shown(*layout);
     display_close();
     EXPECT_EQ(display_depth(), 0);
+    EXPECT_EQ(display_converter(), nullptr);
+    EXPECT_EQ(display_format(), 0u);
     EXPECT_EQ(our_window(), nullptr);
   }
+}
+
+TEST(Display, EveryConverterDrawsThroughATextureOfItsLayout) {
+  for (const DisplayLayout& layout : DISPLAY_LAYOUTS) {
+    SCOPED_TRACE(layout.name);
+    DisplaySettings settings = live_settings();
+    settings.layout = layout.converter;
+    display_configure(settings);
+    ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
+    EXPECT_EQ(display_converter(), layout.converter);
+    EXPECT_EQ(checked_layout(), &layout);
+    expect_frames_shown(layout);
+    display_close();
+  }
+  // A layout of another depth than the one asked for, or no converter's at all.
+  DisplaySettings settings = live_settings(32);
+  settings.layout = convert_rgb565;
+  display_configure(settings);
+  EXPECT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 0);
+  settings = live_settings();
+  settings.layout = [](const Pixel*, uint8_t*, int32_t) {};
+  display_configure(settings);
+  EXPECT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 0);
+  EXPECT_EQ(our_window(), nullptr);
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
 }
 
 TEST(Display, DefaultIsTheDeepestDepthFullscreen) {
@@ -139,6 +167,7 @@ TEST(Display, DefaultIsTheDeepestDepthFullscreen) {
   display_configure(DisplaySettings{});
   ASSERT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
   EXPECT_EQ(display_depth(), 32);
+  checked_layout();
   EXPECT_NE(SDL_GetWindowFlags(our_window()) & SDL_WINDOW_FULLSCREEN, 0u);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
   EXPECT_FALSE(SDL_IsScreenSaverEnabled());
@@ -177,17 +206,17 @@ TEST(Display, InactiveWindowShowsNothingNew) {
 
   push_window_event(SDL_WINDOWEVENT_MINIMIZED);
   EXPECT_EQ(display_update(second.data()), 1);
-  EXPECT_TRUE(shows(read_window(), first, 8));
+  EXPECT_TRUE(shows(read_window(), first, exact));
   push_window_event(SDL_WINDOWEVENT_RESTORED);
   EXPECT_EQ(display_update(second.data()), 1);
-  EXPECT_TRUE(shows(read_window(), second, 8));
+  EXPECT_TRUE(shows(read_window(), second, exact));
 
   push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
   EXPECT_EQ(display_update(first.data()), 1);
-  EXPECT_TRUE(shows(read_window(), second, 8));
+  EXPECT_TRUE(shows(read_window(), second, exact));
   push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
   EXPECT_EQ(display_update(first.data()), 1);
-  EXPECT_TRUE(shows(read_window(), first, 8));
+  EXPECT_TRUE(shows(read_window(), first, exact));
   display_close();
 }
 
@@ -199,7 +228,8 @@ TEST(Display, LostTexturesAreMadeAgain) {
   event.type = SDL_RENDER_DEVICE_RESET;
   ASSERT_EQ(SDL_PushEvent(&event), 1);
   EXPECT_EQ(display_update(canvas.data()), 1);
-  EXPECT_TRUE(shows(read_window(), canvas, 5));
+  ASSERT_NE(layout_of(display_converter()), nullptr);
+  EXPECT_TRUE(shows(read_window(), canvas, *layout_of(display_converter())));
   EXPECT_EQ(display_depth(), 16);
   display_close();
 }

@@ -107,6 +107,35 @@ TEST(Program, WithoutADisplayTheLiveModeExits1) {
   EXPECT_TRUE(r.err.empty()) << r.err;
 }
 
+// Every file under dir, by path relative to it.
+std::vector<std::string> files_in(const std::string& dir) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) files.push_back(fs::relative(entry.path(), dir));
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(Program, WithNoDisplayAtAllTheLiveModeExits1Silently) {
+  const std::vector<unsigned char> module = file_bytes(SYNC_TRACK);
+  const std::string dir = stage("no-display-at-all", &module);
+  const std::vector<std::string> staged = files_in(dir);
+  // SDL's disk driver writes what the audio device plays: silence until the music starts.
+  const std::string heard = scratch_dir("no-display-audio") + "/heard.raw";
+  // No X or Wayland display and no video driver named, where SDL would fall back to its
+  // offscreen driver. The program is expected to stop at once; the 60 s limit is only a
+  // guard against a hang.
+  const ProgramResult r = run_program(
+      {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER", "-u", "XDG_RUNTIME_DIR",
+       "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + heard, "timeout", "60", dir + "/orvel"},
+      dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(files_in(dir), staged);
+  ASSERT_TRUE(fs::exists(heard)) << "the audio device did not open";
+  EXPECT_EQ(read_text(heard).find_first_not_of('\0'), std::string::npos) << "the music started";
+}
+
 // Frame k of an offline run is drawn from the music position at sample k × 44100 / fps:
 // the row that holds that sample, and its time in whole milliseconds, at every fps.
 TEST(Program, TheSyncTrackRendersInStepWithTheModule) {

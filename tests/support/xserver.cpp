@@ -93,8 +93,9 @@ bool read_xwd(const std::string &path, Picture &shot) {
   return true;
 }
 
-bool screenshot(const std::string &display, const std::string &xwd_path, Picture &shot) {
-  const std::string command = "xwd -root -silent -display " + display + " -out " + xwd_path;
+bool screenshot(const std::string &display, const std::string &xwd_path, Picture &shot, const std::string &window) {
+  const std::string which = window.empty() ? "-root" : "-nobdrs -name '" + window + "'";
+  const std::string command = "xwd " + which + " -silent -display " + display + " -out " + xwd_path;
   const bool ok = std::system(command.c_str()) == 0 && read_xwd(xwd_path, shot);
   std::remove(xwd_path.c_str());
   return ok;

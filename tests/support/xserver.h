@@ -7,7 +7,8 @@
 
 bool on_path(const std::string& program);
 
-// Xvfb on the first free display number; it reports the number on a pipe.
+// Xvfb on the first free display number; it reports the number on a pipe. The
+// geometry is WIDTHxHEIGHTxDEPTH, the screen's depth last (24 or 16).
 struct XServer {
   int pid = -1;
   std::string display;
@@ -17,5 +18,6 @@ struct XServer {
 
 // An X window dump (xwd) as 0x00RRGGBB pixels.
 bool read_xwd(const std::string& path, Picture& shot);
-// A screenshot of the whole screen of display; false when xwd fails.
-bool screenshot(const std::string& display, const std::string& xwd_path, Picture& shot);
+// A screenshot of the whole screen of display, or of the window of that title alone
+// (its pixels as it holds them, at its own depth); false when xwd fails.
+bool screenshot(const std::string& display, const std::string& xwd_path, Picture& shot, const std::string& window = "");
