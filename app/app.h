@@ -32,6 +32,10 @@ struct RunOptions {
   std::vector<SnapshotRequest> snapshots;
   std::string capture_path;
   int capture_scale = 3;
+  // Offline with standard error on a terminal: one updating line of progress.
+  bool progress = true;
+  // Offline, when there is no capture: receives every block of sound as it is mixed.
+  void (*audio_sink)(const int16_t* stereo, int frames) = nullptr;
 };
 
 enum class OptionsResult { Run, ExitOk, ExitUsage };

@@ -15,6 +15,7 @@ bool capturing = false;
 
 // One updating line on a terminal while an offline run works.
 bool show_progress = false;
+double length_ms = 1;  // taken at the start: the module is gone by the last line
 std::chrono::steady_clock::time_point progress_start, progress_shown;
 
 void progress(const MusicPosition& at, bool last) {
@@ -22,7 +23,7 @@ void progress(const MusicPosition& at, bool last) {
   if (!last && now - progress_shown < std::chrono::milliseconds(250)) return;
   progress_shown = now;
   const double wall = std::chrono::duration<double>(now - progress_start).count();
-  const double length = music_length_ms() > 0 ? music_length_ms() : 1;
+  const double length = length_ms;
   const double done = at.time / length;
   const double speed = wall > 0 ? at.time / 1000.0 / wall : 0;  // music seconds per second
   const int left = speed > 0 ? static_cast<int>((length - at.time) / 1000.0 / speed) : 0;
@@ -78,7 +79,8 @@ bool record_open(RunOptions* options) {
   recording = options;
   frame_index = 0;
   capturing = !options->capture_path.empty();
-  show_progress = options->offline && isatty(2);
+  show_progress = options->offline && options->progress && isatty(2);
+  length_ms = music_length_ms() > 0 ? music_length_ms() : 1;
   progress_start = progress_shown = std::chrono::steady_clock::now();
   if (options->frames_path.empty()) return true;
   frame_log = std::fopen(options->frames_path.c_str(), "w");
