@@ -44,7 +44,7 @@ int run_demo(RunOptions* options) {
   sound.mode = options->offline ? SoundMode::Offline : SoundMode::Live;
   sound.fps = options->fps;
   sound.wav_path = options->wav_path.empty() ? nullptr : options->wav_path.c_str();
-  sound.audio_sink = capturing ? capture_audio : nullptr;
+  sound.audio_sink = capturing ? capture_audio : options->audio_sink;
   music_configure(sound);
 
   // A wrong path is a wrong option: found before anything runs, and with no file

@@ -30,7 +30,7 @@ void convert_bgr555(const Pixel* source, uint8_t* destination, int32_t count);  
 // ---- display ----
 
 enum class DisplayMode {
-  Live,     // an SDL window: fullscreen, or resizable with --window
+  Live,     // an SDL window (fullscreen, or resizable with --window), or the page's canvas
   Offline,  // no window at all: frames are only recorded
 };
 

@@ -1,0 +1,105 @@
+// The display in a web page: the page's canvas#screen, one picture per browser frame.
+// display_update gives the browser its turn (the timeline's loops go on where they were
+// once the browser calls back), and Escape ends the show as the native display does:
+// the display closes and the program exits with status 0, which the page hears of.
+// Offline nothing is shown, and the page is given a moment now and then.
+#include <emscripten.h>
+
+#include <cstdlib>
+
+#include "display/display.h"
+
+namespace {
+
+DisplaySettings settings;
+bool is_open = false;
+double breathed_ms = 0;  // when the offline run last let the page run
+
+// The canvas as ImageData wants it: bytes R, G, B, A.
+uint32_t rgba[SCREEN_PIXELS];
+
+void to_rgba(const Pixel* canvas) {
+  for (int i = 0; i < SCREEN_PIXELS; ++i) {
+    const uint32_t p = canvas[i];
+    rgba[i] = 0xFF000000u | (p & 0x0000FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+  }
+}
+
+// clang-format off
+EM_JS(int, page_canvas_open, (const char* title), {
+  const canvas = document.getElementById('screen');
+  const context = canvas ? canvas.getContext('2d', {alpha: false}) : null;
+  if (!context) return 0;
+  Module.orvelScreen = context;
+  Module.orvelEscape = false;
+  document.title = UTF8ToString(title);
+  return 1;
+});
+
+EM_JS(void, page_canvas_put, (const void* pixels, int width, int height), {
+  const bytes = new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4);
+  Module.orvelScreen.putImageData(new ImageData(bytes, width, height), 0, 0);
+});
+
+EM_JS(int, page_escape_pressed, (), { return Module.orvelEscape ? 1 : 0; });
+EM_JS(int, page_hidden, (), { return document.hidden ? 1 : 0; });
+
+// A hidden page gets no animation frames: a short timer stands in, so that the
+// timeline keeps reading the clock and the music keeps being fed.
+EM_ASYNC_JS(void, page_next_frame, (), {
+  await new Promise(resolve => {
+    if (document.hidden) setTimeout(resolve, 25);
+    else requestAnimationFrame(() => resolve());
+  });
+});
+
+// A message to itself: the quickest way to let the page run that timers do not slow.
+EM_ASYNC_JS(void, page_breathe, (), {
+  await new Promise(resolve => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => resolve();
+    channel.port2.postMessage(0);
+  });
+});
+// clang-format on
+
+}  // namespace
+
+void display_configure(const DisplaySettings& s) { settings = s; }
+
+int display_open(const char* title, int width, int height) {
+  if (width != SCREEN_WIDTH || height != SCREEN_HEIGHT || is_open) return 0;
+  if (settings.mode == DisplayMode::Live && !page_canvas_open(title != nullptr ? title : "")) return 0;
+  is_open = true;
+  breathed_ms = emscripten_get_now();
+  return 1;
+}
+
+int display_update(const Pixel* canvas) {
+  if (!is_open) return 0;
+  if (settings.mode == DisplayMode::Offline) {
+    if (emscripten_get_now() - breathed_ms > 50) {
+      page_breathe();
+      breathed_ms = emscripten_get_now();
+    }
+    return 1;
+  }
+  if (page_escape_pressed()) {
+    display_close();
+    std::exit(0);
+  }
+  if (canvas != nullptr && !page_hidden()) {
+    to_rgba(canvas);
+    page_canvas_put(rgba, SCREEN_WIDTH, SCREEN_HEIGHT);
+  }
+  page_next_frame();
+  return 1;
+}
+
+void display_close() { is_open = false; }
+
+int display_depth() { return is_open && settings.mode == DisplayMode::Live ? 32 : 0; }
+
+// The page takes bytes R, G, B, A, none of the converters' layouts.
+PixelConverter display_converter() { return nullptr; }
+uint32_t display_format() { return 0; }

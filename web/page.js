@@ -1,0 +1,176 @@
+// The page around the show: loads the code and the data with a progress bar, waits for a
+// click or a key (browsers allow sound only after one), runs the show, and offers it again
+// when it ends. With ?render&fps=N it runs the offline mode at once, with no sound.
+'use strict';
+(() => {
+  const overlay = document.getElementById('overlay');
+  const message = document.getElementById('message');
+  const bar = document.getElementById('bar');
+  const params = new URLSearchParams(location.search);
+  const render = params.has('render') ? {fps: Math.max(1, Math.floor(Number(params.get('fps')) || 60))} : null;
+
+  let state = 'loading';  // loading, prompt, running, failed
+  let compiled = null;    // the show's code, compiled once for every run
+  let data = null;        // the pictures and the module
+  let show = null;        // the running show's module object
+
+  function say(text, progress) {
+    overlay.hidden = false;
+    message.textContent = text;
+    bar.hidden = progress === undefined;
+    if (progress !== undefined) bar.firstElementChild.style.width = `${Math.round(progress * 100)}%`;
+  }
+
+  function fail(text) {
+    state = 'failed';
+    say(text);
+  }
+
+  function prompt(text) {
+    state = 'prompt';
+    say(text);
+  }
+
+  function loadScript(src) {
+    return new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = src;
+      script.onload = resolve;
+      script.onerror = () => reject(new Error(`The file ${src} could not be loaded.`));
+      document.head.appendChild(script);
+    });
+  }
+
+  // Both files at once, with one bar for the bytes of both.
+  async function fetchAll(names) {
+    const responses = await Promise.all(names.map(async (name) => {
+      let response;
+      try {
+        response = await fetch(name);
+      } catch (e) {
+        throw new Error(`The file ${name} could not be loaded.`);
+      }
+      if (!response.ok) throw new Error(`The file ${name} could not be loaded (HTTP ${response.status}).`);
+      return response;
+    }));
+    const total = responses.reduce((sum, r) => sum + Number(r.headers.get('Content-Length') || 0), 0);
+    let received = 0;
+    return Promise.all(responses.map(async (response, i) => {
+      if (!response.body) return response.arrayBuffer();
+      const reader = response.body.getReader();
+      const parts = [];
+      let length = 0;
+      for (;;) {
+        const {done, value} = await reader.read();
+        if (done) break;
+        parts.push(value);
+        length += value.length;
+        received += value.length;
+        if (total > 0) say('Loading…', Math.min(1, received / total));
+      }
+      const bytes = new Uint8Array(length);
+      let at = 0;
+      for (const part of parts) {
+        bytes.set(part, at);
+        at += part.length;
+      }
+      if (bytes.length === 0) throw new Error(`The file ${names[i]} is empty.`);
+      return bytes.buffer;
+    }));
+  }
+
+  async function load() {
+    if (typeof WebAssembly !== 'object') return fail('This browser cannot run WebAssembly, which the show is made of.');
+    const AudioContextClass = window.AudioContext || window.webkitAudioContext;
+    if (!render && !AudioContextClass) return fail('This browser has no Web Audio, which the show needs for its music.');
+    say('Loading…', 0);
+    try {
+      await loadScript('orvel.js');
+      let wasm;
+      [wasm, data] = await fetchAll(['orvel.wasm', 'orvel.data']);
+      compiled = await WebAssembly.compile(wasm).catch(() => {
+        throw new Error('This browser could not compile the show\'s code.');
+      });
+    } catch (e) {
+      return fail(e.message);
+    }
+    if (render) start();
+    else prompt('Click, or press Enter or Space, to start.');
+  }
+
+  function start() {
+    if (state !== 'prompt' && !(render && state === 'loading')) return;
+    state = 'running';
+    let context = null;
+    if (!render) {
+      const AudioContextClass = window.AudioContext || window.webkitAudioContext;
+      try {
+        context = new AudioContextClass({sampleRate: 44100});
+      } catch (e) {
+        context = new AudioContextClass();  // the device's own rate; Web Audio resamples
+      }
+      context.resume();
+      overlay.hidden = true;
+    } else {
+      say(`Rendering offline at ${render.fps} frames per second…`);
+    }
+    const settings = {
+      orvelAudioContext: context,
+      orvelRender: render,
+      orvelEscape: false,
+      instantiateWasm(imports, done) {
+        WebAssembly.instantiate(compiled, imports).then((instance) => done(instance));
+        return {};
+      },
+      getPreloadedPackage() {
+        return data.slice(0);
+      },
+      onExit(status) {
+        ended(status, context);
+      },
+    };
+    show = settings;
+    createOrvel(settings).catch((e) => {
+      if (context) context.close();
+      fail(`The show stopped: ${e && e.message ? e.message : e}`);
+    });
+  }
+
+  function ended(status, context) {
+    show = null;
+    if (context) context.close();  // the music stops with the show
+    if (render) {
+      if (status === 0) say(`Rendered offline at ${render.fps} frames per second.`);
+      else fail(`The offline run failed (exit status ${status}).`);
+      return;
+    }
+    if (document.fullscreenElement) document.exitFullscreen();
+    if (status === 0) prompt('The end. Click, or press Enter or Space, to play again.');
+    else fail('The show could not start: its music or its picture could not be opened.');
+  }
+
+  function toggleFullscreen() {
+    if (document.fullscreenElement) document.exitFullscreen();
+    else if (document.documentElement.requestFullscreen) document.documentElement.requestFullscreen().catch(() => {});
+  }
+
+  document.addEventListener('keydown', (event) => {
+    if (state === 'prompt' && (event.key === 'Enter' || event.key === ' ')) {
+      event.preventDefault();
+      start();
+    } else if (state === 'running' && event.key === 'Escape' && show) {
+      show.orvelEscape = true;
+    } else if (event.key === 'f' || event.key === 'F') {
+      toggleFullscreen();
+    }
+  });
+  overlay.addEventListener('click', () => start());
+  // Escape ends the show with exit(0) from inside its frame loop, which emscripten carries
+  // out by throwing from the frame's callback; that is the end, not an error.
+  window.addEventListener('unhandledrejection', (event) => {
+    if (event.reason && event.reason.name === 'ExitStatus') event.preventDefault();
+  });
+  document.addEventListener('dblclick', () => toggleFullscreen());
+
+  load();
+})();
