@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # ./build.sh play [options]  install what is missing, build, make the data, play
 # ./build.sh test            the same set-up, then every test
-# ./build.sh web             the same set-up, then libopenmpt for WebAssembly in build-web/,
-#                            checked against the native one
+# ./build.sh web             the same set-up, then the web page into build-web/site/, served
+#                            at http://127.0.0.1:8000/
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -21,6 +21,9 @@ case $mode in
   test)
     ctest --test-dir build --output-on-failure -j"$jobs" -LE slow
     ctest --test-dir build --output-on-failure -L slow
+    # The page: the same core built to WebAssembly, tested in headless Chromium.
+    web/build-site.sh build build-web
+    web/test/run.sh build build-web
     # The GIF decoder under libFuzzer for 60 s, seeded with the files the tests wrote.
     CC=clang CXX=clang++ cmake -S fuzz -B build-fuzz >/dev/null
     cmake --build build-fuzz -j"$jobs"
@@ -38,8 +41,9 @@ case $mode in
       ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE "slow|nosan"
     ;;
   web)
-    web/build-libopenmpt.sh build-web
-    web/check/run.sh build-web build/musica/XK_TRAM4.IT build/fixtures/synctrack.it
+    web/build-site.sh build build-web
+    echo "serving build-web/site/ (Ctrl-C stops) at:"
+    exec node web/serve.js build-web/site 8000
     ;;
   *)
     echo "usage: $0 play|test|web [options]" >&2

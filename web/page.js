@@ -9,10 +9,17 @@
   const params = new URLSearchParams(location.search);
   const render = params.has('render') ? {fps: Math.max(1, Math.floor(Number(params.get('fps')) || 60))} : null;
 
-  let state = 'loading';  // loading, prompt, running, failed
+  let state = 'loading';
   let compiled = null;    // the show's code, compiled once for every run
   let data = null;        // the pictures and the module
   let show = null;        // the running show's module object
+
+  // The page's state is on its body for whoever watches it (the tests): loading, prompt,
+  // running, ended or failed.
+  function setState(next) {
+    state = next;
+    document.body.dataset.state = next;
+  }
 
   function say(text, progress) {
     overlay.hidden = false;
@@ -22,12 +29,12 @@
   }
 
   function fail(text) {
-    state = 'failed';
+    setState('failed');
     say(text);
   }
 
   function prompt(text) {
-    state = 'prompt';
+    setState('prompt');
     say(text);
   }
 
@@ -100,7 +107,7 @@
 
   function start() {
     if (state !== 'prompt' && !(render && state === 'loading')) return;
-    state = 'running';
+    setState('running');
     let context = null;
     if (!render) {
       const AudioContextClass = window.AudioContext || window.webkitAudioContext;
@@ -109,7 +116,7 @@
       } catch (e) {
         context = new AudioContextClass();  // the device's own rate; Web Audio resamples
       }
-      context.resume();
+      context.resume().then(() => (document.body.dataset.audio = context.state));
       overlay.hidden = true;
     } else {
       say(`Rendering offline at ${render.fps} frames per second…`);
@@ -138,9 +145,13 @@
 
   function ended(status, context) {
     show = null;
-    if (context) context.close();  // the music stops with the show
+    // The music stops with the show.
+    if (context) context.close().then(() => (document.body.dataset.audio = context.state));
     if (render) {
-      if (status === 0) say(`Rendered offline at ${render.fps} frames per second.`);
+      if (status === 0) {
+        setState('ended');
+        say(`Rendered offline at ${render.fps} frames per second.`);
+      }
       else fail(`The offline run failed (exit status ${status}).`);
       return;
     }
