@@ -5,7 +5,13 @@
 #include "raster/raster.h"
 
 #if defined(__GNUC__) && defined(__x86_64__)
+#define ORVEL_BLEND_SIMD 1
+#define ORVEL_BLEND_AVX2 1
 #include <immintrin.h>
+#elif defined(__wasm_simd128__) && defined(__SSE2__)
+// In a web page the SSE2 rows run on WebAssembly's 128-bit SIMD, lane for lane the same.
+#define ORVEL_BLEND_SIMD 1
+#include <emmintrin.h>
 #endif
 
 namespace {
@@ -23,8 +29,7 @@ inline Pixel blend_pixel(Pixel src, Pixel dst) {
   return a != 0 ? mixed : dst;
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define ORVEL_BLEND_SIMD 1
+#ifdef ORVEL_BLEND_SIMD
 
 // Loaded pictures and most canvases hold only alpha 0 and 255. For A = 255 the rule
 // d + floor((s - d) * 255 / 256) is s - 1 where s > d and s elsewhere, per byte, which
@@ -51,12 +56,11 @@ void blend_row_sse2(const Pixel* __restrict src, Pixel* __restrict dst, int coun
     } else {
       const __m128i a16 = _mm_or_si128(a32, _mm_slli_epi32(a32, 16));
       const __m128i ia16 = _mm_sub_epi16(two_five_six, a16);
-      const __m128i rb = _mm_srli_epi16(
-          _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(s, low_bytes), a16),
-                        _mm_mullo_epi16(_mm_and_si128(d, low_bytes), ia16)),
-          8);
-      const __m128i ga = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(s, 8), a16),
-                                       _mm_mullo_epi16(_mm_srli_epi16(d, 8), ia16));
+      const __m128i rb = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(s, low_bytes), a16),
+                                                      _mm_mullo_epi16(_mm_and_si128(d, low_bytes), ia16)),
+                                        8);
+      const __m128i ga =
+          _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(s, 8), a16), _mm_mullo_epi16(_mm_srli_epi16(d, 8), ia16));
       mixed = _mm_or_si128(_mm_or_si128(rb, _mm_and_si128(ga, green)), _mm_and_si128(s, alpha));
     }
     const __m128i out = _mm_or_si128(_mm_and_si128(skip, d), _mm_andnot_si128(skip, mixed));
@@ -66,8 +70,8 @@ void blend_row_sse2(const Pixel* __restrict src, Pixel* __restrict dst, int coun
 }
 
 // The same, eight pixels at a time.
-__attribute__((target("avx2"))) void blend_row_avx2(const Pixel* __restrict src,
-                                                    Pixel* __restrict dst, int count) {
+#ifdef ORVEL_BLEND_AVX2
+__attribute__((target("avx2"))) void blend_row_avx2(const Pixel* __restrict src, Pixel* __restrict dst, int count) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i ones = _mm256_set1_epi32(-1);
   const __m256i low_bytes = _mm256_set1_epi32(0x00FF00FF);
@@ -88,14 +92,12 @@ __attribute__((target("avx2"))) void blend_row_avx2(const Pixel* __restrict src,
     } else {
       const __m256i a16 = _mm256_or_si256(a32, _mm256_slli_epi32(a32, 16));
       const __m256i ia16 = _mm256_sub_epi16(two_five_six, a16);
-      const __m256i rb = _mm256_srli_epi16(
-          _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, low_bytes), a16),
-                           _mm256_mullo_epi16(_mm256_and_si256(d, low_bytes), ia16)),
-          8);
+      const __m256i rb = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, low_bytes), a16),
+                                                            _mm256_mullo_epi16(_mm256_and_si256(d, low_bytes), ia16)),
+                                           8);
       const __m256i ga = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), a16),
                                           _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), ia16));
-      mixed = _mm256_or_si256(_mm256_or_si256(rb, _mm256_and_si256(ga, green)),
-                              _mm256_and_si256(s, alpha));
+      mixed = _mm256_or_si256(_mm256_or_si256(rb, _mm256_and_si256(ga, green)), _mm256_and_si256(s, alpha));
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), _mm256_blendv_epi8(mixed, d, skip));
   }
@@ -107,6 +109,9 @@ int best_blend_level() {
   return __builtin_cpu_supports("avx2") ? 2 : 1;
 }
 #else
+int best_blend_level() { return 1; }
+#endif
+#else
 int best_blend_level() { return 0; }
 #endif
 
@@ -114,7 +119,9 @@ int blend_level = best_blend_level();
 
 void blend_row(const Pixel* __restrict src, Pixel* __restrict dst, int count) {
 #ifdef ORVEL_BLEND_SIMD
+#ifdef ORVEL_BLEND_AVX2
   if (blend_level == 2) return blend_row_avx2(src, dst, count);
+#endif
   if (blend_level == 1) return blend_row_sse2(src, dst, count);
 #endif
   for (int k = 0; k < count; ++k) dst[k] = blend_pixel(src[k], dst[k]);
@@ -167,8 +174,7 @@ void blit(const Pixel* source, int width, int height, Pixel* canvas, int x, int 
   }
 }
 
-void blit_rotated(const Pixel* source, int width, int height, Pixel* canvas, int centre_x,
-                  int centre_y, int angle) {
+void blit_rotated(const Pixel* source, int width, int height, Pixel* canvas, int centre_x, int centre_y, int angle) {
   if (source == nullptr || canvas == nullptr || width <= 0 || height <= 0) return;
   const int64_t cx = centre_x;
   const int64_t cy = centre_y;
@@ -212,8 +218,8 @@ void blit_rotated(const Pixel* source, int width, int height, Pixel* canvas, int
 //   mappings exist per call.
 // Where several writes hit a pixel the last one the walk makes wins; with the key set
 // a key word is not a write, so the search falls back to the write before it.
-void blit_scaled(int x0, int y0, int x1, int y1, Pixel* canvas, int source_width,
-                 int source_height, const Pixel* source, int key) {
+void blit_scaled(int x0, int y0, int x1, int y1, Pixel* canvas, int source_width, int source_height,
+                 const Pixel* source, int key) {
   if (canvas == nullptr || source == nullptr || source_width <= 0 || source_height <= 0) return;
   const int64_t sw = source_width;
   const int64_t sh = source_height;
@@ -308,8 +314,7 @@ void blit_scaled(int x0, int y0, int x1, int y1, Pixel* canvas, int source_width
   for (int64_t yy = y_first; yy < y_end; ++yy) {
     Pixel* dst_row = canvas + yy * SCREEN_WIDTH;
     const Pixel* last_row[2];
-    for (int t = 0; t < 2; ++t)
-      last_row[t] = row_lo[t][yy] <= row_hi[t][yy] ? source + row_hi[t][yy] * sw : nullptr;
+    for (int t = 0; t < 2; ++t) last_row[t] = row_lo[t][yy] <= row_hi[t][yy] ? source + row_hi[t][yy] * sw : nullptr;
     const Pixel* later_row = last_row[1];
     for (int64_t xx = x_first; xx < x_end; ++xx) {
       const Pixel* rp = xx == first_pass_column ? last_row[0] : later_row;

@@ -1,5 +1,7 @@
-// A static file server for the site, on 127.0.0.1 only: node web/serve.js FOLDER [PORT]
-// The site needs nothing of its host but plain files, and this serves nothing more.
+// A static file server for the site, on 127.0.0.1 only: node web/serve.js FOLDER [PORT] [--isolated]
+// The site needs nothing of its host but plain files, and this serves nothing more. The
+// benchmarks ask for --isolated: a cross-origin isolated page gets a clock of 5 µs steps
+// instead of 100 µs.
 'use strict';
 const http = require('http');
 const fs = require('fs');
@@ -7,6 +9,7 @@ const path = require('path');
 
 const root = path.resolve(process.argv[2] || '.');
 const port = Number(process.argv[3] || 8000);
+const isolated = process.argv.includes('--isolated');
 const types = {
   '.html': 'text/html; charset=utf-8',
   '.js': 'text/javascript; charset=utf-8',
@@ -38,6 +41,7 @@ const server = http.createServer((request, response) => {
       'Content-Type': types[path.extname(file)] || 'application/octet-stream',
       'Content-Length': stat.size,
       'Cache-Control': 'no-cache',
+      ...(isolated ? {'Cross-Origin-Opener-Policy': 'same-origin', 'Cross-Origin-Embedder-Policy': 'require-corp'} : {}),
     });
     if (request.method === 'HEAD') response.end();
     else fs.createReadStream(file).pipe(response);

@@ -1,0 +1,76 @@
+#include "bench/timeline_costs.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+#include "display/display.h"
+#include "effects/effects.h"
+#include "support/scripted_sound.h"
+
+namespace {
+
+// Every run starts from the state a fresh process has.
+void fresh_state() {
+  std::memset(screen, 0, sizeof(Canvas));
+  std::memset(backdrop, 0, sizeof(Canvas));
+  std::memset(layer_a, 0, sizeof(Canvas));
+  std::memset(layer_b, 0, sizeof(Canvas));
+  set_random_state(0x12345);
+  for (Particle& p : particles) p = spawn_particle();
+  set_flicker_anchor_row(0);
+  set_bubbles_last_elapsed(0);
+  reset_hills_state();
+  position = {0, 0, 0};
+}
+
+void run_once(SoundLayer* layer) {
+  music_use_layer(layer);
+  fresh_state();
+  if (music_init(MODULE_PATH) != 0) std::abort();
+  display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
+  start_playing();
+  run_timeline();
+  stop_playing();
+  music_use_layer(nullptr);
+}
+
+double (*clock_us)() = nullptr;
+std::vector<int> frame_phase;
+std::vector<double> frame_at;
+void observe(int phase, const MusicPosition&) {
+  frame_phase.push_back(phase);
+  frame_at.push_back(clock_us());
+}
+
+}  // namespace
+
+std::map<int, std::vector<double>> measure_phase_costs(double (*now_us)()) {
+  RecordingLayer recorder(program_sound_layer());
+  run_once(&recorder);
+
+  ScriptedSound replay;
+  replay.script = recorder.reads;
+  clock_us = now_us;
+  frame_phase.clear();
+  frame_at.clear();
+  set_frame_observer(observe);
+  run_once(&replay);
+  set_frame_observer(nullptr);
+  std::map<int, std::vector<double>> costs;
+  for (size_t i = 1; i < frame_at.size(); ++i) costs[frame_phase[i]].push_back(frame_at[i] - frame_at[i - 1]);
+  return costs;
+}
+
+double whole_production_speed(double (*now_us)()) {
+  const double start = now_us();
+  run_once(program_sound_layer());
+  return position.time / 1000.0 / ((now_us() - start) / 1e6);
+}
+
+CostSummary summarize(std::vector<double> costs) {
+  if (costs.empty()) return {0, 0, 0};
+  std::sort(costs.begin(), costs.end());
+  return {costs.size(), costs[costs.size() / 2], costs.back()};
+}

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# web/test/bench.sh [WEB_BUILD]: the page's benchmarks (after web/build-site.sh and a test run,
+# which installed the browser driver).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+web=$(cd "${1:-$here/../../build-web}" && pwd)
+# shellcheck source=SCRIPTDIR/../toolchain.sh
+source "$here/../toolchain.sh"
+orvel_web_env
+cmake --build "$web/cmake" --target orvel_bench -j"$(nproc)" >/dev/null
+node "$here/bench.js" "$web" "$web/node/node_modules"
