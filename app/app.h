@@ -65,8 +65,10 @@ void record_frame(const Pixel* canvas, const MusicPosition& drawn_from);
 bool record_close(const MusicPosition& last);
 // CRC-32 (zlib) of the picture as R, G, B bytes in storage order.
 uint32_t picture_crc(const Pixel* canvas);
-// The CRC-32 of zlib and PNG, continued over size more bytes; start from 0.
+// The CRC-32 of zlib and PNG, continued over size more bytes; start from 0. zlib's where
+// the platform has it, else crc32_tables, our own.
 uint32_t crc32_update(uint32_t crc, const void* data, size_t size);
+uint32_t crc32_tables(uint32_t crc, const void* data, size_t size);
 // 8-bit RGB PNG of packed pixels (stride = width), alpha ignored; false on failure.
 bool write_png(const char* path, const Pixel* pixels, int width, int height);
 
