@@ -14,8 +14,8 @@ namespace {
 
 constexpr int CHUNK_FRAMES = 2048;  // 46 ms a buffer
 // Fed ahead of what is heard; a hidden page is woken less often.
-constexpr double LEAD_SECONDS = 0.25;
-constexpr double HIDDEN_LEAD_SECONDS = 2.0;
+constexpr double LEAD_SECONDS = 0.5;
+constexpr double HIDDEN_LEAD_SECONDS = 3.0;
 
 struct Output {
   AudioFeed feed = nullptr;
