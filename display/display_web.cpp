@@ -44,12 +44,18 @@ EM_JS(void, page_canvas_put, (const void* pixels, int width, int height), {
 EM_JS(int, page_escape_pressed, (), { return Module.orvelEscape ? 1 : 0; });
 EM_JS(int, page_hidden, (), { return document.hidden ? 1 : 0; });
 
-// A hidden page gets no animation frames: a short timer stands in, so that the
-// timeline keeps reading the clock and the music keeps being fed.
+// A hidden page gets no animation frames, also when it is hidden while waiting for one:
+// a timer stands in, so that the timeline keeps reading the clock and the music keeps
+// being fed.
 EM_ASYNC_JS(void, page_next_frame, (), {
   await new Promise(resolve => {
-    if (document.hidden) setTimeout(resolve, 25);
-    else requestAnimationFrame(() => resolve());
+    let waiting = true;
+    const go = () => {
+      if (waiting) resolve();
+      waiting = false;
+    };
+    if (!document.hidden) requestAnimationFrame(go);
+    setTimeout(go, document.hidden ? 25 : 100);
   });
 });
 

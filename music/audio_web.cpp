@@ -79,6 +79,7 @@ EM_JS(void, web_audio_schedule, (const int16_t* samples, int frames, double firs
   source.onended = () => audio.sources.delete(source);
   audio.sources.add(source);
   source.start(audio.start + first / rate);
+  audio.end = audio.start + (first + frames) / rate;  // the sound scheduled so far runs until then
 });
 // clang-format on
 

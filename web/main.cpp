@@ -16,12 +16,20 @@ void sound_to_crc(const int16_t* stereo, int frames) {
 // clang-format off
 EM_JS(int, page_render_fps, (), { return Module.orvelRender ? Module.orvelRender.fps : 0; });
 
+// Where the show is, for whoever watches the page (its tests): the position each
+// presented frame was drawn from.
+EM_JS(void, page_presented, (int order, int row, int time), { Module.orvelPosition = [order, row, time]; });
+
 EM_JS(void, page_show_results, (const char* log_path, uint32_t crc), {
   document.getElementById('frame-log').textContent = FS.readFile(UTF8ToString(log_path), {encoding: 'utf8'});
   document.getElementById('audio-crc32').textContent = (crc >>> 0).toString(16).padStart(8, '0');
   document.title = 'done';
 });
 // clang-format on
+
+void presented(int, const MusicPosition& drawn_from) {
+  page_presented(drawn_from.order, drawn_from.row, drawn_from.time);
+}
 
 }  // namespace
 
@@ -35,6 +43,7 @@ int main() {
     options.audio_sink = sound_to_crc;
     options.progress = false;  // the page's standard error is its console, not a terminal
   }
+  set_frame_observer(presented);
   const int status = run_demo(&options);
   if (status == 0 && options.offline) page_show_results(options.frames_path.c_str(), sound_crc);
   return status;

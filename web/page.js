@@ -137,6 +137,7 @@
       },
     };
     show = settings;
+    window.orvelShow = settings;  // for whoever watches the page: its tests
     createOrvel(settings).catch((e) => {
       if (context) context.close();
       fail(`The show stopped: ${e && e.message ? e.message : e}`);

@@ -148,3 +148,45 @@ test('a failure to load is one clear sentence, never a blank page', {timeout: 5 
     await page.close();
   }
 });
+
+test('hidden, the music goes on, and the picture comes back at its position', {timeout: 5 * MINUTE}, async () => {
+  const url = await serve(site);
+  // Browsers give a hidden page no animation frames; headless Chromium still does, so the
+  // page is held to what browsers do.
+  const {page, errors} = await openPage(url, () => {
+    const frame = window.requestAnimationFrame.bind(window);
+    const held = [];
+    window.requestAnimationFrame = (callback) => (document.hidden ? held.push(callback) : frame(callback));
+    document.addEventListener('visibilitychange', () => {
+      if (!document.hidden) held.splice(0).forEach((callback) => frame(callback));
+    });
+  });
+  await page.waitForFunction(() => document.body.dataset.state === 'prompt', {timeout: 2 * MINUTE});
+  await page.click('#overlay');
+  await page.waitForFunction(() => window.orvelShow.orvelPosition && window.orvelShow.orvelPosition[0] >= 1,
+      {timeout: 2 * MINUTE});
+  // The music's heard time, as the audio context tells it, beside the position last drawn.
+  const where = () => page.evaluate(() => {
+    const audio = window.orvelShow.orvelAudio;
+    const latency = audio.context.outputLatency || audio.context.baseLatency || 0;
+    return {heard: (audio.context.currentTime - latency - audio.start) * 1000, drawn: window.orvelShow.orvelPosition[2],
+      ahead: (audio.end - audio.context.currentTime) * 1000};
+  });
+  const other = await browser.newPage();
+  await other.bringToFront();
+  assert.equal(await page.evaluate(() => document.visibilityState), 'hidden');
+  const hidden = await where();
+  await new Promise((resolve) => setTimeout(resolve, 6000));  // a span of hidden time, not a deadline
+  const later = await where();
+  // Fed only while shown, the music would run out within the half second fed ahead.
+  assert.ok(later.ahead > 0, `the music ran out while hidden: ${JSON.stringify([hidden, later])}`);
+  await other.close();
+  await page.bringToFront();
+  // Shown again, the frames go on from the music's position, not from where they stopped.
+  const shown = await where();
+  await page.waitForFunction((at) => window.orvelShow.orvelPosition[2] >= at, {timeout: MINUTE}, shown.heard);
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.body.dataset.audio === 'closed', {timeout: MINUTE});
+  assert.deepEqual(errors, []);
+  await page.close();
+});
