@@ -157,7 +157,8 @@ ItModule it_module(const std::string& name, int channels) {
 ItPattern it_pattern(int rows, int channels) {
   ItPattern p;
   p.rows = rows;
-  if (rows > 0 && channels > 0) p.cells.assign(static_cast<size_t>(rows), std::vector<ItCell>(static_cast<size_t>(channels)));
+  if (rows > 0 && channels > 0)
+    p.cells.assign(static_cast<size_t>(rows), std::vector<ItCell>(static_cast<size_t>(channels)));
   return p;
 }
 
@@ -178,7 +179,8 @@ std::string it_check(const ItModule& m) {
   if (m.samples.empty() || m.samples.size() > IT_MAX_SAMPLES) return "sample count outside 1..99";
   if (m.instruments.size() > IT_MAX_INSTRUMENTS) return "more than 99 instruments";
   for (int o : m.orders)
-    if (o != IT_ORDER_SKIP && !in(o, 0, static_cast<int>(m.patterns.size()) - 1)) return "order names a missing pattern";
+    if (o != IT_ORDER_SKIP && !in(o, 0, static_cast<int>(m.patterns.size()) - 1))
+      return "order names a missing pattern";
   for (const ItSample& s : m.samples) {
     if (s.bits != 8 && s.bits != 16) return "sample bits must be 8 or 16";
     size_t length = s.bits == 16 ? s.pcm16.size() : s.pcm8.size();

@@ -66,7 +66,7 @@ struct ItSample {
   bool loop = false;
   bool pingpong = false;
   uint32_t loop_start = 0;
-  uint32_t loop_end = 0;  // one past the last looped sample
+  uint32_t loop_end = 0;   // one past the last looped sample
   int volume = 64;         // default volume 0..64
   int global_volume = 64;  // 0..64
   int pan = -1;            // default pan 0..64, -1 = none
@@ -113,10 +113,10 @@ struct ItModule {
   int separation = 128;     // 0..128
   bool stereo = true;
   bool linear_slides = true;
-  int channels = 1;  // channels in use; the rest are written as disabled
+  int channels = 1;                                   // channels in use; the rest are written as disabled
   std::array<int, IT_MAX_CHANNELS> channel_pan{};     // 0..64; filled with 32 by it_module()
   std::array<int, IT_MAX_CHANNELS> channel_volume{};  // 0..64; filled with 64 by it_module()
-  std::vector<int> orders;  // pattern indices or IT_ORDER_SKIP, without the end mark
+  std::vector<int> orders;                            // pattern indices or IT_ORDER_SKIP, without the end mark
   std::vector<ItSample> samples;
   std::vector<ItInstrument> instruments;  // empty: the module plays in sample mode
   std::vector<ItPattern> patterns;
