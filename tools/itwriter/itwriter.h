@@ -1,7 +1,7 @@
 // A writer of Impulse Tracker modules: the header, order list, optional
-// instruments with volume envelopes, uncompressed 8- or 16-bit mono samples
-// and packed patterns. The build makes the sync test track and the soundtrack
-// with it; tests make small modules of known shape.
+// instruments with volume envelopes, 8- or 16-bit mono samples (as they are or
+// compressed) and packed patterns. The build makes the sync test track and the
+// soundtrack with it; tests make small modules of known shape.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -62,6 +62,7 @@ struct ItSample {
   int bits = 16;  // 8 or 16: selects pcm8 or pcm16
   std::vector<int16_t> pcm16;
   std::vector<int8_t> pcm8;
+  bool compressed = false;   // stored with the format's lossless sample compression (itpack.h)
   uint32_t c5speed = 44100;  // playback rate of note C-5
   bool loop = false;
   bool pingpong = false;
