@@ -30,6 +30,21 @@ struct File {
   }
 };
 
+// A compressed sample is a run of blocks, each its byte length (16 bits) and that many
+// bytes, one block for every 0x8000 bytes of PCM in each channel. A block holds at
+// least one sample, so an empty one is as broken as one that runs past the end.
+bool blocks_inside(const File& file, int64_t at, int64_t length, uint8_t flags) {
+  const int64_t per_block = (flags & 2) ? 0x4000 : 0x8000;
+  int64_t blocks = (length + per_block - 1) / per_block * ((flags & 4) ? 2 : 1);
+  for (; blocks > 0; --blocks) {
+    uint8_t size[2];
+    if (!file.read_at(at, size, 2) || u16(size) == 0) return false;
+    at += 2 + u16(size);
+    if (at > file.size) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool it_structure_ok(const SoundFileCallbacks& files, void* handle) {
@@ -65,8 +80,11 @@ bool it_structure_ok(const SoundFileCallbacks& files, void* handle) {
     if (!(flags & 1)) continue;  // header only, no data
     const int64_t length = u32(sample + 0x30);
     const int64_t data = u32(sample + 0x48);
-    int64_t bytes = length * ((flags & 2) ? 2 : 1) * ((flags & 4) ? 2 : 1);
-    if (flags & 8) bytes = 2;  // compressed: at least the first block's length must be there
+    if (flags & 8) {
+      if (!blocks_inside(file, data, length, flags)) return false;
+      continue;
+    }
+    const int64_t bytes = length * ((flags & 2) ? 2 : 1) * ((flags & 4) ? 2 : 1);
     if (data + bytes > file.size) return false;
   }
   for (int i = 0; i < patterns; ++i) {

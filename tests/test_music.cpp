@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -65,6 +66,57 @@ TEST(MusicFiles, BrokenModulesAreRefused) {
   for (size_t cut : {size_t{4}, size_t{100}, size_t{0xC0}, whole.size() / 2, whole.size() - 1}) {
     write_bytes(dir + "/cut.it", std::vector<unsigned char>(whole.begin(), whole.begin() + cut));
     EXPECT_EQ(music_init((dir + "/cut.it").c_str()), 1) << "cut at " << cut;
+    music_free();
+  }
+}
+
+TEST(MusicFiles, CompressedSamplesAreRefusedWhenAnyBlockIsCut) {
+  use_offline(60);
+  const std::string dir = scratch_dir("packed");
+  for (int bits : {8, 16}) {
+    SCOPED_TRACE(bits);
+    // The test module's click and accent, then a tone of four blocks, all compressed.
+    ItModule m = make_test_module(2, 16, 6, 125);
+    ItSample tone;
+    tone.bits = bits;
+    const int length = (bits == 16 ? 3 * 0x4000 : 3 * 0x8000) + 500;
+    for (int i = 0; i < length; ++i) {
+      const double v = std::sin(i * 0.0713);
+      if (bits == 16)
+        tone.pcm16.push_back(static_cast<int16_t>(std::lround(20000.0 * v)));
+      else
+        tone.pcm8.push_back(static_cast<int8_t>(std::lround(80.0 * v)));
+    }
+    m.samples.push_back(tone);
+    for (ItSample& s : m.samples) s.compressed = true;
+    const std::vector<uint8_t> whole = it_write(m);
+    ASSERT_FALSE(whole.empty());
+    write_bytes(dir + "/whole.it", std::vector<unsigned char>(whole.begin(), whole.end()));
+    EXPECT_EQ(music_init((dir + "/whole.it").c_str()), 0);
+    music_free();
+
+    // Where the tone's blocks begin, from its header: the data is the file's last.
+    auto u32 = [&](size_t at) {
+      return whole[at] | whole[at + 1] << 8 | whole[at + 2] << 16 | static_cast<uint32_t>(whole[at + 3]) << 24;
+    };
+    const size_t tone_header = u32(0xC0 + m.orders.size() + 1 + 4 * 2);
+    ASSERT_EQ(u32(tone_header + 0x30), static_cast<uint32_t>(length));
+    std::vector<size_t> starts;
+    for (size_t at = u32(tone_header + 0x48); at < whole.size(); at += 2 + (whole[at] | whole[at + 1] << 8))
+      starts.push_back(at);
+    ASSERT_EQ(starts.size(), 4u);
+
+    // Cut between two blocks, inside a length, just after one, inside the data.
+    for (size_t cut : {starts[1], starts[3], starts[2] + 1, starts[2] + 2, starts[2] + 500, whole.size() - 1}) {
+      write_bytes(dir + "/cut.it", std::vector<unsigned char>(whole.begin(), whole.begin() + cut));
+      EXPECT_EQ(music_init((dir + "/cut.it").c_str()), 1) << "cut at " << cut << " of " << whole.size();
+      music_free();
+    }
+    // An empty block decodes nothing: the tone would lack its last block.
+    std::vector<unsigned char> empty_block(whole.begin(), whole.end());
+    empty_block[starts[1]] = empty_block[starts[1] + 1] = 0;
+    write_bytes(dir + "/empty_block.it", empty_block);
+    EXPECT_EQ(music_init((dir + "/empty_block.it").c_str()), 1);
     music_free();
   }
 }

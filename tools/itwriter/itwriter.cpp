@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/itwriter/itpack.h"
+
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
@@ -157,7 +159,8 @@ ItModule it_module(const std::string& name, int channels) {
 ItPattern it_pattern(int rows, int channels) {
   ItPattern p;
   p.rows = rows;
-  if (rows > 0 && channels > 0) p.cells.assign(static_cast<size_t>(rows), std::vector<ItCell>(static_cast<size_t>(channels)));
+  if (rows > 0 && channels > 0)
+    p.cells.assign(static_cast<size_t>(rows), std::vector<ItCell>(static_cast<size_t>(channels)));
   return p;
 }
 
@@ -178,7 +181,8 @@ std::string it_check(const ItModule& m) {
   if (m.samples.empty() || m.samples.size() > IT_MAX_SAMPLES) return "sample count outside 1..99";
   if (m.instruments.size() > IT_MAX_INSTRUMENTS) return "more than 99 instruments";
   for (int o : m.orders)
-    if (o != IT_ORDER_SKIP && !in(o, 0, static_cast<int>(m.patterns.size()) - 1)) return "order names a missing pattern";
+    if (o != IT_ORDER_SKIP && !in(o, 0, static_cast<int>(m.patterns.size()) - 1))
+      return "order names a missing pattern";
   for (const ItSample& s : m.samples) {
     if (s.bits != 8 && s.bits != 16) return "sample bits must be 8 or 16";
     size_t length = s.bits == 16 ? s.pcm16.size() : s.pcm8.size();
@@ -298,14 +302,29 @@ std::vector<uint8_t> it_write(const ItModule& m) {
     const ItSample& s = m.samples[i];
     const size_t at = sample_headers[i];
     const size_t length = s.bits == 16 ? s.pcm16.size() : s.pcm8.size();
+    std::vector<uint8_t> packed;
+    bool double_delta = false;
+    if (s.compressed) {
+      // Both codings, the smaller kept; on a tie the plain one, which every player reads.
+      auto pack = [&](bool twice) {
+        return s.bits == 16 ? it_pack16(s.pcm16.data(), length, twice) : it_pack8(s.pcm8.data(), length, twice);
+      };
+      packed = pack(false);
+      std::vector<uint8_t> twice = pack(true);
+      if (twice.size() < packed.size()) {
+        packed.swap(twice);
+        double_delta = true;
+      }
+    }
     std::memcpy(out.data() + at, "IMPS", 4);
     put_text(out, at + 4, dos_name(s.name), 13);
     put8(out, at + 0x11, s.global_volume);
-    int flags = 1 | (s.bits == 16 ? 2 : 0) | (s.loop ? 16 : 0) | (s.loop && s.pingpong ? 64 : 0);
+    int flags =
+        1 | (s.bits == 16 ? 2 : 0) | (s.compressed ? 8 : 0) | (s.loop ? 16 : 0) | (s.loop && s.pingpong ? 64 : 0);
     put8(out, at + 0x12, flags);
     put8(out, at + 0x13, s.volume);
     put_text(out, at + 0x14, s.name, 26);
-    put8(out, at + 0x2E, 1);  // signed samples
+    put8(out, at + 0x2E, 1 | (double_delta ? 4 : 0));  // signed samples; differences of differences
     put8(out, at + 0x2F, s.pan < 0 ? 32 : s.pan | 128);
     put32(out, at + 0x30, static_cast<uint32_t>(length));
     put32(out, at + 0x34, s.loop ? s.loop_start : 0);
@@ -316,7 +335,9 @@ std::vector<uint8_t> it_write(const ItModule& m) {
     put8(out, at + 0x4D, s.vibrato_depth);
     put8(out, at + 0x4E, s.vibrato_rate);
     put8(out, at + 0x4F, s.vibrato_type);
-    if (s.bits == 16) {
+    if (s.compressed) {
+      out.insert(out.end(), packed.begin(), packed.end());
+    } else if (s.bits == 16) {
       for (int16_t v : s.pcm16) {
         uint16_t u = static_cast<uint16_t>(v);
         out.push_back(static_cast<uint8_t>(u & 0xFF));

@@ -1,7 +1,7 @@
 // A writer of Impulse Tracker modules: the header, order list, optional
-// instruments with volume envelopes, uncompressed 8- or 16-bit mono samples
-// and packed patterns. The build makes the sync test track and the soundtrack
-// with it; tests make small modules of known shape.
+// instruments with volume envelopes, 8- or 16-bit mono samples (as they are or
+// compressed) and packed patterns. The build makes the sync test track and the
+// soundtrack with it; tests make small modules of known shape.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -62,11 +62,12 @@ struct ItSample {
   int bits = 16;  // 8 or 16: selects pcm8 or pcm16
   std::vector<int16_t> pcm16;
   std::vector<int8_t> pcm8;
+  bool compressed = false;   // stored with the format's lossless sample compression (itpack.h)
   uint32_t c5speed = 44100;  // playback rate of note C-5
   bool loop = false;
   bool pingpong = false;
   uint32_t loop_start = 0;
-  uint32_t loop_end = 0;  // one past the last looped sample
+  uint32_t loop_end = 0;   // one past the last looped sample
   int volume = 64;         // default volume 0..64
   int global_volume = 64;  // 0..64
   int pan = -1;            // default pan 0..64, -1 = none
@@ -113,10 +114,10 @@ struct ItModule {
   int separation = 128;     // 0..128
   bool stereo = true;
   bool linear_slides = true;
-  int channels = 1;  // channels in use; the rest are written as disabled
+  int channels = 1;                                   // channels in use; the rest are written as disabled
   std::array<int, IT_MAX_CHANNELS> channel_pan{};     // 0..64; filled with 32 by it_module()
   std::array<int, IT_MAX_CHANNELS> channel_volume{};  // 0..64; filled with 64 by it_module()
-  std::vector<int> orders;  // pattern indices or IT_ORDER_SKIP, without the end mark
+  std::vector<int> orders;                            // pattern indices or IT_ORDER_SKIP, without the end mark
   std::vector<ItSample> samples;
   std::vector<ItInstrument> instruments;  // empty: the module plays in sample mode
   std::vector<ItPattern> patterns;

@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_soundtrack: %s\n", error.c_str());
     return 1;
   }
+  // The module goes onto a web page: its samples are stored compressed, losslessly.
+  for (ItSample& sample : module.samples) sample.compressed = true;
   if (it_write_file(module, argv[3]) != 0) {
     std::fprintf(stderr, "make_soundtrack: cannot write %s\n", argv[3]);
     return 1;
