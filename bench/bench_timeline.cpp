@@ -24,14 +24,7 @@ std::map<int, std::vector<double>> phase_costs;  // microseconds per frame
 
 void measure() {
   if (chdir(ORVEL_BUILD_DIR) != 0) std::abort();
-  load_assets();
-  DisplaySettings offline;
-  offline.mode = DisplayMode::Offline;
-  display_configure(offline);
-  SoundSettings sound;
-  sound.mode = SoundMode::Offline;
-  sound.fps = 60;
-  music_configure(sound);
+  prepare_measurements();
   phase_costs = measure_phase_costs(now_us);
 }
 

@@ -46,6 +46,17 @@ void observe(int phase, const MusicPosition&) {
 
 }  // namespace
 
+void prepare_measurements() {
+  load_assets();
+  DisplaySettings offline;
+  offline.mode = DisplayMode::Offline;
+  display_configure(offline);
+  SoundSettings sound;
+  sound.mode = SoundMode::Offline;
+  sound.fps = 60;
+  music_configure(sound);
+}
+
 std::map<int, std::vector<double>> measure_phase_costs(double (*now_us)()) {
   RecordingLayer recorder(program_sound_layer());
   run_once(&recorder);

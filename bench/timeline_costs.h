@@ -47,8 +47,11 @@ class RecordingLayer final : public SoundLayer {
   SoundLayer* inner_;
 };
 
-// The data must be loaded (load_assets) and the displays and sound configured offline.
-// now_us is the clock to time with. Returns microseconds per frame for phases 1 to 16.
+// Loads the pictures, and sets the display and the sound offline at 60 fps.
+void prepare_measurements();
+
+// After prepare_measurements. now_us is the clock to time with. Returns microseconds per
+// frame for phases 1 to 16.
 std::map<int, std::vector<double>> measure_phase_costs(double (*now_us)());
 
 // The whole production as the program plays it offline at 60 fps, audio mixed, nothing

@@ -47,14 +47,7 @@ int main() {
     music_use_layer(&recorder);
     return run_demo(&options);
   }
-  load_assets();
-  DisplaySettings offline;
-  offline.mode = DisplayMode::Offline;
-  display_configure(offline);
-  SoundSettings sound;
-  sound.mode = SoundMode::Offline;
-  sound.fps = 60;
-  music_configure(sound);
+  prepare_measurements();
   const std::map<int, std::vector<double>> costs = measure_phase_costs(now_us);
   for (const auto& [phase, frames] : costs) {
     const CostSummary s = summarize(frames);
