@@ -107,6 +107,16 @@ test('live the page starts on a click, shows the staircase, and Escape ends it',
       await page.screenshot({path: path.join(scratch, 'live-staircase.png')});
       assert.equal(await page.evaluate(() => document.body.dataset.state), 'running');
 
+      // F toggles fullscreen, and so does a double-click.
+      await page.keyboard.press('f');
+      await page.waitForFunction(() => document.fullscreenElement !== null, {timeout: MINUTE});
+      await page.keyboard.press('f');
+      await page.waitForFunction(() => document.fullscreenElement === null, {timeout: MINUTE});
+      await page.mouse.click(512, 384, {clickCount: 2});
+      await page.waitForFunction(() => document.fullscreenElement !== null, {timeout: MINUTE});
+      await page.keyboard.press('F');
+      await page.waitForFunction(() => document.fullscreenElement === null, {timeout: MINUTE});
+
       await page.keyboard.press('Escape');
       await page.waitForFunction(() => document.body.dataset.audio === 'closed', {timeout: MINUTE});
       const message = await page.$eval('#message', (e) => e.textContent);
