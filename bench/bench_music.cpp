@@ -44,8 +44,7 @@ void OfflineWholeTrack(benchmark::State& state) {
     music_stop();
     music_free();
   }
-  state.counters["x_real_time"] =
-      benchmark::Counter(music_seconds, benchmark::Counter::kIsRate);
+  state.counters["x_real_time"] = benchmark::Counter(music_seconds, benchmark::Counter::kIsRate);
 }
 BENCHMARK(OfflineWholeTrack)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -72,8 +71,9 @@ void ReadCost(benchmark::State& state, const char* driver) {
 BENCHMARK_CAPTURE(ReadCost, dummy_device, "dummy");
 BENCHMARK_CAPTURE(ReadCost, silent, "no-such-driver");
 
-// Two seconds of reads every 200 us: the size of the clock's steps, and how far it strays
-// from the wall clock (its jitter, after taking out the constant offset).
+// Two seconds of reads every 200 us, each a position and its time as the timeline reads
+// them: the size of the clock's steps, and how far it strays from the wall clock (its
+// jitter, after taking out the constant offset).
 void ClockSteps(benchmark::State& state, const char* driver) {
   for (auto _ : state) {
     start_live(driver);
@@ -81,9 +81,12 @@ void ClockSteps(benchmark::State& state, const char* driver) {
     std::vector<int> steps;
     std::vector<double> offsets;
     const auto start = std::chrono::steady_clock::now();
-    int last = music_time();
+    MusicPosition p{};
+    read(&p);
+    int last = p.time;
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
-      const int t = music_time();
+      read(&p);
+      const int t = p.time;
       const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
       if (t != last) {
         steps.push_back(t - last);

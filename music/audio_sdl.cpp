@@ -40,9 +40,10 @@ void callback(void*, Uint8* stream, int length) {
     std::memset(stream, 0, static_cast<size_t>(length));
     return;
   }
+  // The device asks for the block when it needs it: the time of asking, not of the mix.
+  device.callback_ns = now_ns();
   device.feed(device.user, reinterpret_cast<int16_t*>(stream), frames);
   device.fed_before += device.called ? device.callback_frames : 0;
-  device.callback_ns = now_ns();
   device.callback_frames = frames;
   device.called = true;
 }
