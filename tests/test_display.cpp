@@ -68,17 +68,6 @@ std::vector<Pixel> read_window() {
 
 const DisplayLayout& exact = DISPLAY_LAYOUTS[0];
 
-// The open display's converter is that of its texture's layout, of the depth it reports.
-const DisplayLayout* checked_layout() {
-  const DisplayLayout* layout = layout_of(display_converter());
-  EXPECT_NE(layout, nullptr);
-  if (layout == nullptr) return nullptr;
-  EXPECT_TRUE(format_has_layout(display_format(), *layout))
-      << SDL_GetPixelFormatName(display_format()) << " with " << layout->name;
-  EXPECT_EQ(static_cast<int>(SDL_BYTESPERPIXEL(layout->format)) * 8, display_depth());
-  return layout;
-}
-
 void expect_frames_shown(const DisplayLayout& layout) {
   for (uint32_t frame = 0; frame < 3; ++frame) {
     const std::vector<Pixel> canvas = test_picture(frame * 40);

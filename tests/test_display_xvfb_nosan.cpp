@@ -104,17 +104,6 @@ void expect_window_shows(const Picture& shot, const std::vector<Pixel>& canvas, 
   EXPECT_EQ(wrong, 0) << layout.name << " on " << renderer_name() << " at screen depth " << std::dec << screen_depth;
 }
 
-// The open display's converter is that of its texture's layout; nullptr when not.
-const DisplayLayout* checked_layout() {
-  const DisplayLayout* layout = layout_of(display_converter());
-  EXPECT_NE(layout, nullptr);
-  if (layout == nullptr) return nullptr;
-  EXPECT_TRUE(format_has_layout(display_format(), *layout))
-      << SDL_GetPixelFormatName(display_format()) << " with " << layout->name;
-  EXPECT_EQ(static_cast<int>(SDL_BYTESPERPIXEL(layout->format)) * 8, display_depth());
-  return layout;
-}
-
 std::string geometry(int screen_depth) { return "800x600x" + std::to_string(screen_depth); }
 
 // Each display depth in a window, the renderer SDL picks, at both screen depths.

@@ -1,6 +1,8 @@
-// The eight converters' layouts as SDL pixel formats, and what a screen shows of them.
+// The eight converters' layouts as SDL pixel formats, what a screen shows of them, and the
+// check that the open display uses one of them.
 #pragma once
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -46,4 +48,16 @@ inline bool format_has_layout(Uint32 format, const DisplayLayout& layout) {
 inline uint32_t top_bits(uint32_t rgb, int red, int green, int blue) {
   const auto mask = [](int bits) { return (0xFFu << (8 - bits)) & 0xFFu; };
   return rgb & ((mask(red) << 16) | (mask(green) << 8) | mask(blue));
+}
+
+// The open display's converter is that of its texture's layout, of the depth it reports;
+// nullptr when it is none of the eight.
+inline const DisplayLayout* checked_layout() {
+  const DisplayLayout* layout = layout_of(display_converter());
+  EXPECT_NE(layout, nullptr);
+  if (layout == nullptr) return nullptr;
+  EXPECT_TRUE(format_has_layout(display_format(), *layout))
+      << SDL_GetPixelFormatName(display_format()) << " with " << layout->name;
+  EXPECT_EQ(static_cast<int>(SDL_BYTESPERPIXEL(layout->format)) * 8, display_depth());
+  return layout;
 }
