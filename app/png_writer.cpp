@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "display/display.h"
 
 bool write_png(const char* path, const Pixel* pixels, int width, int height) {
   if (width <= 0 || height <= 0) return false;
@@ -20,12 +21,7 @@ bool write_png(const char* path, const Pixel* pixels, int width, int height) {
     png_write_info(png, info);
     std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
-      const Pixel* src = pixels + static_cast<size_t>(y) * width;
-      for (int x = 0; x < width; ++x) {
-        row[3 * x] = static_cast<uint8_t>(src[x] >> 16);
-        row[3 * x + 1] = static_cast<uint8_t>(src[x] >> 8);
-        row[3 * x + 2] = static_cast<uint8_t>(src[x]);
-      }
+      convert_bgr24(pixels + static_cast<size_t>(y) * width, row.data(), width);  // bytes R, G, B
       png_write_row(png, row.data());
     }
     png_write_end(png, nullptr);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "display/display.h"
 
 namespace {
 RunOptions* recording = nullptr;
@@ -32,13 +33,6 @@ void progress(const MusicPosition& at, bool last) {
   if (last) std::fputc('\n', stderr);
 }
 
-void rgb_row(const Pixel* src, uint8_t* out) {
-  for (int x = 0; x < SCREEN_WIDTH; ++x) {
-    out[3 * x] = static_cast<uint8_t>(src[x] >> 16);
-    out[3 * x + 1] = static_cast<uint8_t>(src[x] >> 8);
-    out[3 * x + 2] = static_cast<uint8_t>(src[x]);
-  }
-}
 }  // namespace
 
 void report_unwritable(const std::string& path, const char* reason) {
@@ -69,7 +63,7 @@ uint32_t picture_crc(const Pixel* canvas) {
   uint8_t row[SCREEN_WIDTH * 3];
   uint32_t crc = 0;
   for (int y = 0; y < SCREEN_HEIGHT; ++y) {
-    rgb_row(canvas + y * SCREEN_WIDTH, row);
+    convert_bgr24(canvas + y * SCREEN_WIDTH, row, SCREEN_WIDTH);  // bytes R, G, B
     crc = crc32_update(crc, row, sizeof row);
   }
   return crc;
