@@ -4,17 +4,21 @@
 # Builds libopenmpt for WebAssembly from Debian's source package of exactly the version the
 # native build links (libopenmpt-dev), so that both builds play the module alike.
 #
-#   BUILD_DIR (default build-web/ beside this folder's parent) ends up holding
-#     apt/                   a private apt configuration: deb-src entries derived from the
+#   The library is built once per version, compiler and settings into a cache outside the
+#   clone, so that other clones and later runs find it ready:
+#     $ORVEL_CACHE (default ${XDG_CACHE_HOME:-~/.cache}/orvel)/libopenmpt-wasm-VERSION-KEY/
+#       apt/                 a private apt configuration: deb-src entries derived from the
 #                            machine's own sources, its own lists and cache; the machine's apt
 #                            configuration is never changed
-#     libopenmpt/src/        the unpacked source package
-#     libopenmpt/build/      the configure/make tree
-#     sysroot/include/libopenmpt/*.h, sysroot/lib/libopenmpt.a (+ pkgconfig/libopenmpt.pc)
+#       libopenmpt/src/      the unpacked source package
+#       libopenmpt/build/    the configure/make tree
+#       sysroot/include/libopenmpt/*.h, sysroot/lib/libopenmpt.a (+ pkgconfig/libopenmpt.pc)
+#   BUILD_DIR (default build-web/ beside this folder's parent) gets sysroot/, a link to the
+#   cached one.
 #
 # Installs the packages of tools/debian-packages-web.txt that are missing (needs root or sudo
-# only then). Getting the source and building need no root. Skipped when the stamp in
-# sysroot/ names the same version and settings.
+# only then). Getting the source and building need no root. Skipped when the stamp in the
+# cached sysroot/ names the same version and settings.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
@@ -49,17 +53,27 @@ configure_flags=(
 # compiles catch blocks out unless told otherwise, and then a bad file aborts the program.
 # Whatever links this library needs -fexceptions too.
 cflags="-O2 -fexceptions"
-sysroot=$build/sysroot
-stamp=$sysroot/libopenmpt.stamp
 emcc_version=$(emcc --version)
 stamp_text="$src_name $src_version ${emcc_version%%$'\n'*} $cflags ${configure_flags[*]}"
+cache=${ORVEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/orvel}
+key=$(printf '%s' "$stamp_text" | sha256sum | cut -c1-12)
+work=$cache/libopenmpt-wasm-$upstream-$key
+mkdir -p "$work"
+sysroot=$work/sysroot
+stamp=$sysroot/libopenmpt.stamp
+# A sysroot of its own from before the cache gives way to the link.
+[ -L "$build/sysroot" ] || rm -rf "$build/sysroot"
+ln -sfn "$sysroot" "$build/sysroot"
+# Two clones building at once: the second waits for the first and then finds it done.
+exec 9>"$work/.lock"
+flock 9
 if [ -f "$sysroot/lib/libopenmpt.a" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$stamp_text" ]; then
   echo "libopenmpt $src_version for WebAssembly: up to date in $sysroot"
   exit 0
 fi
 
 # --- the source package, through a private apt configuration ---------------------------
-apt=$build/apt
+apt=$work/apt
 mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state"
 rm -f "$apt/sources.list.d/"*
 # One-line entries: each deb line again as deb-src.
@@ -94,8 +108,8 @@ EOF
 # The machine's apt.conf.d (proxies, validity settings) still applies.
 export APT_CONFIG=$apt/apt.conf
 
-src=$build/libopenmpt/src
-dl=$build/libopenmpt/download
+src=$work/libopenmpt/src
+dl=$work/libopenmpt/download
 if [ ! -f "$src/.unpacked-$src_version" ]; then
   echo "fetching source package $src_name $src_version"
   # apt-get update fails as a whole when any one source has no source index; the download
@@ -114,7 +128,7 @@ if [ ! -f "$src/.unpacked-$src_version" ]; then
 fi
 
 # --- the WebAssembly build ---------------------------------------------------------------
-obj=$build/libopenmpt/build
+obj=$work/libopenmpt/build
 rm -rf "$obj" "$sysroot/include/libopenmpt" "$sysroot/lib/libopenmpt.a" "$stamp"
 mkdir -p "$obj"
 echo "building libopenmpt $upstream for WebAssembly"
