@@ -16,5 +16,8 @@ done
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 echo "installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+# Another apt or dpkg at work (an unattended upgrade, a second build) holds dpkg's lock:
+# wait for it as long as apt allows, rather than failing at once.
+lock_wait=(-o DPkg::Lock::Timeout=900)
+$sudo apt-get "${lock_wait[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock_wait[@]}" install -y -qq "${missing[@]}" >/dev/null
