@@ -3,7 +3,10 @@
 // frame.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "music/audio.h"
 #include "music/mixer.h"
@@ -17,6 +20,55 @@ constexpr int AHEAD_FRAMES = 128;  // mixed past the heard sample, to know that 
 int64_t now_ns() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+// ORVEL_CLOCK_LOG=FILE: every read of the clock, for checking it against what the sound
+// system really played. A line a read: the steady clock's nanoseconds at the read, the
+// order and row reported, how many samples into that row the heard sample lies, and where
+// it came from (D device, S silent real time, O offline). Kept in memory (no allocation
+// while playing) and written when the player closes or the process exits.
+class ClockLog {
+ public:
+  void start() {
+    const char* path = std::getenv("ORVEL_CLOCK_LOG");
+    if (!path || !*path) return;
+    path_ = path;
+    entries_.clear();
+    entries_.reserve(1 << 18);  // over an hour of reads at 60 a second
+    static bool registered = false;
+    if (!registered) std::atexit([] { clock_log().write(); });
+    registered = true;
+  }
+  void add(int64_t ns, const PositionMark& mark, int64_t sample, char source) {
+    if (path_ && entries_.size() < entries_.capacity())
+      entries_.push_back(Entry{ns, mark.order, mark.row, sample - mark.sample, source});
+  }
+  void write() {
+    if (!path_) return;
+    if (FILE* f = std::fopen(path_, "wb")) {
+      for (const Entry& e : entries_)
+        std::fprintf(f, "%lld\t%d\t%d\t%lld\t%c\n", static_cast<long long>(e.ns), e.order, e.row,
+                     static_cast<long long>(e.into_row), e.source);
+      std::fclose(f);
+    }
+    path_ = nullptr;
+  }
+  static ClockLog& clock_log();
+
+ private:
+  struct Entry {
+    int64_t ns;
+    int32_t order, row;
+    int64_t into_row;
+    char source;
+  };
+  const char* path_ = nullptr;
+  std::vector<Entry> entries_;
+};
+
+ClockLog& ClockLog::clock_log() {
+  static ClockLog log;
+  return log;
 }
 
 class OpenmptPlayer final : public SoundLayer {
@@ -71,6 +123,7 @@ class OpenmptPlayer final : public SoundLayer {
     });
     snapshot_ = PositionMark{0, 0, 0};
     play_start_ns_ = now_ns();
+    ClockLog::clock_log().start();
     if (output_ == SoundOutput::Device) audio_play(true);
   }
 
@@ -93,6 +146,10 @@ class OpenmptPlayer final : public SoundLayer {
     const int64_t heard = heard_sample();
     snapshot_ = mixer_.mark_at(heard);
     snapshot_time_ = static_cast<int32_t>(heard * 1000 / rate_);
+    ClockLog::clock_log().add(now_ns(), snapshot_, heard,
+                              output_ == SoundOutput::Device   ? 'D'
+                              : output_ == SoundOutput::Silent ? 'S'
+                                                               : 'O');
     return snapshot_.row;
   }
   int32_t get_order() override { return snapshot_.order; }
@@ -112,6 +169,7 @@ class OpenmptPlayer final : public SoundLayer {
   }
 
   void close() override {
+    ClockLog::clock_log().write();
     wav_.close();
     close_device();
     output_ = SoundOutput::None;
@@ -163,6 +221,7 @@ class OpenmptPlayer final : public SoundLayer {
   int64_t heard_sample() {
     if (!mixer_.loaded() || !playing_) return heard_;
     int64_t h = heard_;
+    if (output_ == SoundOutput::Device && audio_lost()) lose_device();
     switch (output_) {
       case SoundOutput::Device:
         h = audio_heard();
@@ -181,6 +240,15 @@ class OpenmptPlayer final : public SoundLayer {
     }
     if (h > heard_) heard_ = h;
     return heard_;
+  }
+
+  // The device went away mid-show: the clock goes on in silent real time from the last
+  // sample heard, as it does when there is no device at all. What the device had taken but
+  // not played is passed over, as it would have been heard.
+  void lose_device() {
+    audio_close();  // its thread is gone: the mixer is the clock's alone from here
+    output_ = SoundOutput::Silent;
+    play_start_ns_ = now_ns() - heard_ * 1000000000 / rate_;
   }
 
   void close_device() {
