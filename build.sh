@@ -19,8 +19,8 @@ case $mode in
     exec ./build/orvel "$@"
     ;;
   test)
-    ctest --test-dir build --output-on-failure -j"$jobs" -LE slow
-    ctest --test-dir build --output-on-failure -L slow
+    ctest --test-dir build --output-on-failure -j"$jobs" -LE "slow|live"
+    ctest --test-dir build --output-on-failure -L "slow|live"
     # The page: the same core built to WebAssembly, tested in headless Chromium.
     web/build-site.sh build build-web
     web/test/run.sh build build-web

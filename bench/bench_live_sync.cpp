@@ -1,0 +1,85 @@
+// The clock through a real sound server, as the viewer gets it: for each set-up, the
+// clock's error at its reads, when row and order changes appear on screen against when
+// their sound is played, and the dropouts. Not a Google Benchmark: it prints figures.
+//
+//   bench_live_sync [RUNS] [SECONDS] [SETUP...]
+//
+// Set-ups: default, latency100, latency200, alsa; each may be prefixed by the audio output
+// to use (pulse-, openal-, sdl-), e.g. sdl-latency100.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/live_sync.h"
+
+namespace {
+
+LiveSyncSetup setup_named(const std::string& name) {
+  LiveSyncSetup s;
+  s.name = name;
+  std::string rest = name;
+  for (const char* backend : {"pulse", "openal", "sdl"}) {
+    const std::string prefix = backend;
+    if (rest.rfind(prefix, 0) == 0) {
+      s.env.push_back("ORVEL_AUDIO=" + prefix);
+      rest = rest.size() > prefix.size() ? rest.substr(prefix.size() + 1) : "default";
+    }
+  }
+  if (rest == "latency100") s.env.push_back("PULSE_LATENCY_MSEC=100");
+  if (rest == "latency200") s.env.push_back("PULSE_LATENCY_MSEC=200");
+  if (rest == "alsa") {
+    // PulseAudio's ALSA plug-in, as a program that speaks only ALSA reaches the server.
+    if (s.env.empty()) s.env.push_back("ORVEL_AUDIO=openal");
+    s.env.push_back("ALSOFT_DRIVERS=alsa");
+    s.env.push_back("SDL_AUDIODRIVER=alsa");
+  }
+  return s;
+}
+
+void print_stats(const char* what, const std::vector<double>& v) {
+  std::printf("  %-22s n=%5zu  median %+7.1f  p5 %+7.1f  p95 %+7.1f ms\n", what, v.size(), percentile(v, 50),
+              percentile(v, 5), percentile(v, 95));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 1;
+  const double seconds = argc > 2 ? std::atof(argv[2]) : 30;
+  std::vector<std::string> names;
+  for (int i = 3; i < argc; ++i) names.push_back(argv[i]);
+  if (names.empty()) names = {"default", "latency100", "latency200", "alsa"};
+  LiveSyncOptions options;
+  options.program = std::string(ORVEL_BUILD_DIR) + "/orvel";
+  options.data_dir = ORVEL_BUILD_DIR;
+  options.module_path = std::string(ORVEL_BUILD_DIR) + "/fixtures/synctrack-live.it";
+  options.seconds = seconds;
+  if (const char* program = std::getenv("ORVEL_PROGRAM")) options.program = program;
+  for (const std::string& name : names) {
+    std::vector<double> clock, rows, orders;
+    int dropouts = 0;
+    for (int run = 0; run < runs; ++run) {
+      options.work_dir = std::string(ORVEL_BUILD_DIR) + "/live-sync/" + name;
+      const LiveSyncResult r = run_live_sync(options, setup_named(name));
+      if (!r.failure.empty()) {
+        std::printf("%s run %d: %s\n", name.c_str(), run + 1, r.failure.c_str());
+        continue;
+      }
+      std::printf("%s run %d: exit %d, %d frames seen, %d rows aligned, %d dropouts%s\n", name.c_str(), run + 1,
+                  r.exit_status, r.frames_on_screen, r.rows_aligned, r.dropouts,
+                  r.err.empty() ? "" : ", something on stderr");
+      clock.insert(clock.end(), r.clock_error_ms.begin(), r.clock_error_ms.end());
+      rows.insert(rows.end(), r.row_offset_ms.begin(), r.row_offset_ms.end());
+      orders.insert(orders.end(), r.order_offset_ms.begin(), r.order_offset_ms.end());
+      dropouts += r.dropouts;
+    }
+    std::printf("%s (%d runs of %.0f s):\n", name.c_str(), runs, seconds);
+    print_stats("clock error", clock);
+    print_stats("row changes on screen", rows);
+    print_stats("order changes", orders);
+    std::printf("  dropouts %d (%.1f a minute)\n", dropouts, dropouts * 60.0 / (runs * seconds));
+  }
+  return 0;
+}
