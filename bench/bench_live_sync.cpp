@@ -2,7 +2,10 @@
 // clock's error at its reads, when row and order changes appear on screen against when
 // their sound is played, and the dropouts. Not a Google Benchmark: it prints figures.
 //
-//   bench_live_sync [RUNS] [SECONDS] [SETUP...]
+//   bench_live_sync [--runs N] [--seconds S] [--busy AT] [--module FILE] [SETUP...]
+//
+// --seconds 0 plays the whole show to its end; --busy AT starts two busy loops AT seconds
+// in, for 30 s; --module plays another module (default: the live sync track).
 //
 // Set-ups: default, latency100, latency200, alsa; each may be prefixed by the audio output
 // to use (pulse-, openal-, sdl-), e.g. sdl-latency100.
@@ -46,15 +49,29 @@ void print_stats(const char* what, const std::vector<double>& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int runs = argc > 1 ? std::atoi(argv[1]) : 1;
-  const double seconds = argc > 2 ? std::atof(argv[2]) : 30;
-  std::vector<std::string> names;
-  for (int i = 3; i < argc; ++i) names.push_back(argv[i]);
-  if (names.empty()) names = {"default", "latency100", "latency200", "alsa"};
+  int runs = 1;
+  double seconds = 30;
+  double busy_at = -1;
   LiveSyncOptions options;
   options.program = std::string(ORVEL_BUILD_DIR) + "/orvel";
   options.data_dir = ORVEL_BUILD_DIR;
   options.module_path = std::string(ORVEL_BUILD_DIR) + "/fixtures/synctrack-live.it";
+  std::vector<std::string> names;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool value = i + 1 < argc;
+    if (a == "--runs" && value)
+      runs = std::atoi(argv[++i]);
+    else if (a == "--seconds" && value)
+      seconds = std::atof(argv[++i]);
+    else if (a == "--busy" && value)
+      busy_at = std::atof(argv[++i]);
+    else if (a == "--module" && value)
+      options.module_path = argv[++i];
+    else
+      names.push_back(a);
+  }
+  if (names.empty()) names = {"default", "latency100", "latency200", "alsa"};
   options.seconds = seconds;
   if (const char* program = std::getenv("ORVEL_PROGRAM")) options.program = program;
   for (const std::string& name : names) {
@@ -62,7 +79,13 @@ int main(int argc, char** argv) {
     int dropouts = 0;
     for (int run = 0; run < runs; ++run) {
       options.work_dir = std::string(ORVEL_BUILD_DIR) + "/live-sync/" + name;
-      const LiveSyncResult r = run_live_sync(options, setup_named(name));
+      LiveSyncSetup setup = setup_named(name);
+      if (busy_at >= 0) {
+        setup.event = SoundEvent::BusyLoops;
+        setup.event_at_seconds = busy_at;
+        setup.event_seconds = 30;
+      }
+      const LiveSyncResult r = run_live_sync(options, setup);
       if (!r.failure.empty()) {
         std::printf("%s run %d: %s\n", name.c_str(), run + 1, r.failure.c_str());
         continue;
@@ -75,11 +98,12 @@ int main(int argc, char** argv) {
       orders.insert(orders.end(), r.order_offset_ms.begin(), r.order_offset_ms.end());
       dropouts += r.dropouts;
     }
-    std::printf("%s (%d runs of %.0f s):\n", name.c_str(), runs, seconds);
+    std::printf("%s (%d runs of %.0f s%s):\n", name.c_str(), runs, seconds,
+                busy_at >= 0 ? ", two busy loops for 30 s" : "");
     print_stats("clock error", clock);
     print_stats("row changes on screen", rows);
     print_stats("order changes", orders);
-    std::printf("  dropouts %d (%.1f a minute)\n", dropouts, dropouts * 60.0 / (runs * seconds));
+    std::printf("  dropouts %d (%.1f a run)\n", dropouts, runs > 0 ? static_cast<double>(dropouts) / runs : 0.0);
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 
 #include "support/live_sync.h"
@@ -37,6 +38,8 @@ struct SyncCase {
   const char* name;
   std::vector<std::string> env;
 };
+
+void PrintTo(const SyncCase& c, std::ostream* os) { *os << c.name; }
 
 class LiveSync : public testing::TestWithParam<SyncCase> {};
 

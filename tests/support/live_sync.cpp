@@ -445,6 +445,7 @@ double slope(const std::vector<std::pair<double, double>>& points) {
 
 LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup& setup) {
   LiveSyncResult result;
+  std::fflush(nullptr);  // the children below would write out what is buffered a second time
   const std::string dir = options.work_dir;
   const std::string stage = dir + "/stage";
   std::system(("rm -rf " + shell_quote(dir) + " && mkdir -p " + shell_quote(stage + "/musica")).c_str());
@@ -502,23 +503,47 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
   }
 
   double event_ns = 0;
+  std::vector<pid_t> busy;
   if (setup.event != SoundEvent::Nothing) {
     sleep_seconds(setup.event_at_seconds);
     event_ns = static_cast<double>(steady_ns());
-    if (setup.event == SoundEvent::UnloadSink)
+    if (setup.event == SoundEvent::UnloadSink) {
       std::system(("PULSE_SERVER=" + server + " pactl unload-module module-null-sink").c_str());
-    else
+    } else if (setup.event == SoundEvent::KillServer) {
       std::system((pulse_script + " stop " + shell_quote(pulse_dir) + " >/dev/null").c_str());
-    sleep_seconds(std::max(0.0, options.seconds - setup.event_at_seconds));
-  } else {
-    sleep_seconds(options.seconds);
+    } else {
+      for (int i = 0; i < 2; ++i) {
+        const pid_t spinner = fork();
+        if (spinner == 0) {
+          execlp("sh", "sh", "-c", "while :; do :; done", static_cast<char*>(nullptr));
+          _exit(127);
+        }
+        busy.push_back(spinner);
+      }
+    }
   }
-  std::system(("DISPLAY=" + x.display + " xdotool key --clearmodifiers Escape").c_str());
+  auto stop_busy = [&] {
+    for (pid_t b : busy) kill(b, SIGKILL), waitpid(b, nullptr, 0);
+    busy.clear();
+  };
   int status = -1;
-  if (!wait_exit(pid, &status, 60)) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    result.failure = "Escape did not end the program";
+  bool ended = false;
+  const double started_ns = static_cast<double>(steady_ns()) - (event_ns > 0 ? setup.event_at_seconds * 1e9 : 0);
+  const double until_ns = started_ns + (options.seconds > 0 ? options.seconds : 3600) * 1e9;
+  while (!ended && static_cast<double>(steady_ns()) < until_ns) {
+    if (!busy.empty() && static_cast<double>(steady_ns()) > event_ns + setup.event_seconds * 1e9) stop_busy();
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  stop_busy();
+  if (!ended && options.seconds <= 0) result.failure = "the show did not end within an hour";
+  if (!ended) {
+    std::system(("DISPLAY=" + x.display + " xdotool key --clearmodifiers Escape").c_str());
+    if (!wait_exit(pid, &status, 60)) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      result.failure = "Escape did not end the program";
+    }
   }
   stop_all();
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -577,6 +602,9 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
       result.music_after_event.emplace_back(c.appeared_ns / 1e9, f.time_ms);
     if (f.order == last_order && f.row == last_row) continue;
     const bool new_order = f.order != last_order && last_order >= 0;
+    // An order that lasted a row or two (the live sync track's first ones) changes under a
+    // picture that has hardly started; only changes after a whole pattern count as such.
+    const bool after_pattern = new_order && next_row >= 32 && ref.rows[next_row - 1].row >= 31;
     const bool first = last_order < 0;
     last_order = f.order;
     last_row = f.row;
@@ -588,7 +616,7 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
     const double offset = (c.appeared_ns - played_ns(k, ref.rows[k].sample)) / 1e6;
     result.row_offset_ms.push_back(offset);
     if (detail) std::fprintf(detail, "row\t%.6f\t%d:%d\t%.3f\n", c.appeared_ns / 1e9, f.order, f.row, offset);
-    if (new_order) result.order_offset_ms.push_back(offset);
+    if (after_pattern) result.order_offset_ms.push_back(offset);
   }
   if (detail) std::fclose(detail);
   if (result.failure.empty() && result.frames_on_screen == 0) result.failure = "no frame of the log was seen on screen";

@@ -14,13 +14,15 @@ enum class SoundEvent {
   Nothing,
   UnloadSink,  // the null sink removed: the program's stream is killed
   KillServer,  // the daemon killed
+  BusyLoops,   // two processes spinning at the program's priority, for event_seconds
 };
 
 struct LiveSyncSetup {
   std::string name;
   std::vector<std::string> env;  // "NAME=value", added to the program's environment
   SoundEvent event = SoundEvent::Nothing;
-  double event_at_seconds = 0;  // after the first sound
+  double event_at_seconds = 0;  // after the program started
+  double event_seconds = 30;
 };
 
 struct LiveSyncOptions {
@@ -28,7 +30,7 @@ struct LiveSyncOptions {
   std::string data_dir;     // holds gfx/ (the program's pictures)
   std::string module_path;  // played as musica/XK_TRAM4.IT
   std::string work_dir;     // scratch: logs, the daemon's folder
-  double seconds = 25;      // of show before Escape
+  double seconds = 25;      // of show before Escape; 0: the whole show, to its end
 };
 
 struct LiveSyncResult {
