@@ -8,7 +8,8 @@
 // in, for 30 s; --module plays another module (default: the live sync track).
 //
 // Set-ups: default, latency100, latency200, alsa; each may be prefixed by the audio output
-// to use (pulse-, openal-, sdl-), e.g. sdl-latency100.
+// to use (pulse-, openal-, sdl-), e.g. sdl-latency100, and by pipewire- for PipeWire's
+// PulseAudio service in place of PulseAudio, e.g. pipewire-sdl-latency100.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,10 @@ LiveSyncSetup setup_named(const std::string& name) {
   LiveSyncSetup s;
   s.name = name;
   std::string rest = name;
+  if (rest.rfind("pipewire", 0) == 0) {
+    s.server = "pipewire";
+    rest = rest.size() > 8 ? rest.substr(9) : "default";
+  }
   for (const char* backend : {"pulse", "openal", "sdl"}) {
     const std::string prefix = backend;
     if (rest.rfind(prefix, 0) == 0) {

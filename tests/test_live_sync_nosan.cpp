@@ -37,6 +37,7 @@ std::string describe(const LiveSyncResult& r) {
 struct SyncCase {
   const char* name;
   std::vector<std::string> env;
+  const char* server = "pulseaudio";
 };
 
 void PrintTo(const SyncCase& c, std::ostream* os) { *os << c.name; }
@@ -47,13 +48,17 @@ class LiveSync : public testing::TestWithParam<SyncCase> {};
 
 // The clock reports the sample the sink is playing, and a row's picture follows its sound
 // within the frame that reads it: on the server's default buffering, on larger buffers a
-// desktop may ask for, and through PulseAudio's ALSA plug-in.
+// desktop may ask for, through PulseAudio's ALSA plug-in, and on PipeWire's PulseAudio
+// service.
 TEST_P(LiveSync, ClockFollowsWhatTheSinkPlays) {
   if (!live_tools_present()) GTEST_SKIP() << "pulseaudio, pactl, Xvfb or xdotool missing";
   const SyncCase& c = GetParam();
+  if (std::string(c.server) == "pipewire" && (!on_path("pipewire-pulse") || !on_path("wireplumber")))
+    GTEST_SKIP() << "PipeWire missing";
   LiveSyncSetup setup;
   setup.name = c.name;
   setup.env = c.env;
+  setup.server = c.server;
   const LiveSyncResult r = run_live_sync(live_options(c.name, 20), setup);
   ASSERT_TRUE(r.failure.empty()) << r.failure;
   EXPECT_EQ(r.exit_status, 0);
@@ -73,7 +78,8 @@ TEST_P(LiveSync, ClockFollowsWhatTheSinkPlays) {
 INSTANTIATE_TEST_SUITE_P(SoundServer, LiveSync,
                          testing::Values(SyncCase{"default", {}}, SyncCase{"latency100", {"PULSE_LATENCY_MSEC=100"}},
                                          SyncCase{"latency200", {"PULSE_LATENCY_MSEC=200"}},
-                                         SyncCase{"alsa", {"ORVEL_AUDIO=openal", "ALSOFT_DRIVERS=alsa"}}),
+                                         SyncCase{"alsa", {"ORVEL_AUDIO=openal", "ALSOFT_DRIVERS=alsa"}},
+                                         SyncCase{"pipewire", {}, "pipewire"}),
                          [](const testing::TestParamInfo<SyncCase>& p) { return std::string(p.param.name); });
 
 // The device goes away mid-show: the show plays on silently in real time from where the

@@ -463,11 +463,11 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
 
   const std::string pulse_dir = dir + "/pulse";
   const std::string pulse_script = std::string(ORVEL_SOURCE_DIR) + "/tests/support/private-pulse.sh";
-  if (std::system((pulse_script + " start " + shell_quote(pulse_dir) + " >/dev/null").c_str()) != 0) {
-    result.failure = "the private PulseAudio daemon did not start";
+  if (std::system((pulse_script + " start " + shell_quote(pulse_dir) + " " + setup.server + " >/dev/null").c_str()) != 0) {
+    result.failure = "the private sound server (" + setup.server + ") did not start";
     return result;
   }
-  const std::string server = "unix:" + pulse_dir + "/native";
+  const std::string server = "unix:" + pulse_dir + (setup.server == "pipewire" ? "/pulse/native" : "/native");
   XServer x;
   MonitorRecorder recorder;
   ScreenWatcher watcher;
