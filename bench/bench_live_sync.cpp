@@ -7,7 +7,7 @@
 // --seconds 0 plays the whole show to its end; --busy AT starts two busy loops AT seconds
 // in, for 30 s; --module plays another module (default: the live sync track).
 //
-// Set-ups: default, latency100, latency200, alsa; each may be prefixed by the audio output
+// Set-ups: default, latencyN (PULSE_LATENCY_MSEC=N), alsa; each may be prefixed by the audio output
 // to use (pulse-, openal-, sdl-), e.g. sdl-latency100, and by pipewire- for PipeWire's
 // PulseAudio service in place of PulseAudio, e.g. pipewire-sdl-latency100.
 #include <cmath>
@@ -35,8 +35,7 @@ LiveSyncSetup setup_named(const std::string& name) {
       rest = rest.size() > prefix.size() ? rest.substr(prefix.size() + 1) : "default";
     }
   }
-  if (rest == "latency100") s.env.push_back("PULSE_LATENCY_MSEC=100");
-  if (rest == "latency200") s.env.push_back("PULSE_LATENCY_MSEC=200");
+  if (rest.rfind("latency", 0) == 0) s.env.push_back("PULSE_LATENCY_MSEC=" + rest.substr(7));
   if (rest == "alsa") {
     // PulseAudio's ALSA plug-in, as a program that speaks only ALSA reaches the server.
     if (s.env.empty()) s.env.push_back("ORVEL_AUDIO=openal");

@@ -15,6 +15,11 @@ struct AudioBackend {
   void (*close)();
 };
 
+// Called once from a backend's own thread that feeds the device: asks the system to run it
+// before ordinary work, as sound programs do, so that a busy machine does not starve the
+// sound. Without the rights for it, nothing changes.
+void raise_audio_thread_priority();
+
 // The platform's list, best first; each platform names its own in a file of its own.
 extern const AudioBackend* const audio_backends[];
 extern const int audio_backend_count;

@@ -63,6 +63,7 @@ void fill_and_queue(ALuint buffer) {
 }
 
 void feed_loop() {
+  raise_audio_thread_priority();
   std::unique_lock<std::mutex> lock(out->mutex);
   while (!out->quit) {
     out->wake.wait_for(lock, FEED_PERIOD);

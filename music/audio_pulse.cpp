@@ -46,6 +46,9 @@ void on_stream_state(pa_stream* stream, void*) {
 // The server asks for bytes: runs in the mainloop's thread, with its lock held, so the
 // feed never overlaps audio_lock.
 void on_write(pa_stream* stream, size_t bytes, void*) {
+  static thread_local bool raised = false;
+  if (!raised) raise_audio_thread_priority();
+  raised = true;
   while (bytes >= 4) {
     void* data = nullptr;
     size_t size = bytes;

@@ -21,7 +21,6 @@ bool song_loaded = false;
 SoundLayer* current_layer();
 }  // namespace
 
-
 void music_use_layer(SoundLayer* layer) { installed_layer = layer; }
 
 namespace {

@@ -55,7 +55,7 @@ class SoundLayer {
   virtual void set_memory_system(void* pool, int pool_length, const SoundMemoryCallbacks& callbacks) = 0;
   virtual void set_driver(int driver) = 0;
   virtual int init(int rate, int channels, int flags) = 0;
-  virtual bool load_song(const char* path) = 0;  // false: nothing loaded
+  virtual bool load_song(const char* path) = 0;    // false: nothing loaded
   virtual void set_master_volume(int volume) = 0;  // 0..256
   virtual void set_looping(bool looping) = 0;
   virtual void play_song() = 0;

@@ -284,10 +284,11 @@ double match(const std::vector<float>& ref, const std::vector<float>& rec, int64
   return a > 1e-6f && b > 1e-9f ? dot / std::sqrt(double{a} * b) : 0;
 }
 
-// The lag (recording index less module sample) at which row sound starting at `at` lies
-// in the recording, near `guess` (the last row's lag); its correlation in *score. Nearby
-// first; then, since the sound system only ever delays what it plays (a dropout pauses the
-// stream, it never skips), the first good match later than the guess, up to a second on.
+// The lag (recording index less module sample) at which the row sound starting at `at`
+// lies in the recording, near `guess` (the last row's lag); its correlation in *score.
+// Nearby first. After a dropout the sound system may have paused the stream (the lag grows)
+// or skipped what came late (it shrinks): then the good match nearest the guess within
+// 0.9 s, less than half the sixteen rows after which a row's pitch comes round again.
 int64_t find_lag(const std::vector<float>& ref, const std::vector<float>& rec, int64_t at, int64_t guess,
                  double* score) {
   const int64_t from = at - WINDOW_BEFORE;
@@ -298,14 +299,19 @@ int64_t find_lag(const std::vector<float>& ref, const std::vector<float>& rec, i
     if (s > *score) *score = s, best = lag;
   }
   if (*score >= 0.9) return best;
-  for (int64_t lag = guess + RATE / 100; lag <= guess + RATE; ++lag) {
-    if (match(ref, rec, from, lag) < 0.9) continue;
-    *score = 0;
-    for (int64_t l = lag; l <= lag + RATE / 500; ++l) {
-      const double s = match(ref, rec, from, l);
-      if (s > *score) *score = s, best = l;
+  const int64_t reach = RATE * 9 / 10;
+  for (int64_t distance = RATE / 100; distance <= reach; ++distance) {
+    for (const int64_t lag : {guess - distance, guess + distance}) {
+      if (match(ref, rec, from, lag) < 0.9) continue;
+      // The peak of the match that begins here.
+      *score = 0;
+      const int64_t step = lag < guess ? -1 : 1;
+      for (int64_t l = lag; std::llabs(l - lag) <= RATE / 500; l += step) {
+        const double s = match(ref, rec, from, l);
+        if (s > *score) *score = s, best = l;
+      }
+      return best;
     }
-    return best;
   }
   return best;
 }
@@ -463,7 +469,8 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
 
   const std::string pulse_dir = dir + "/pulse";
   const std::string pulse_script = std::string(ORVEL_SOURCE_DIR) + "/tests/support/private-pulse.sh";
-  if (std::system((pulse_script + " start " + shell_quote(pulse_dir) + " " + setup.server + " >/dev/null").c_str()) != 0) {
+  if (std::system((pulse_script + " start " + shell_quote(pulse_dir) + " " + setup.server + " >/dev/null").c_str()) !=
+      0) {
     result.failure = "the private sound server (" + setup.server + ") did not start";
     return result;
   }
@@ -550,6 +557,8 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
   result.out = read_text(dir + "/stdout");
   result.err = read_text(dir + "/stderr");
 
+  // After the sound went away there is nothing to measure the clock against.
+  const double lost_ns = setup.event == SoundEvent::UnloadSink || setup.event == SoundEvent::KillServer ? event_ns : 0;
   // Where each row's sound was played, on the steady clock.
   const std::vector<RowPlace> places = align_rows(ref, recorder.samples, &result.dropouts);
   for (const RowPlace& p : places) result.rows_aligned += p.valid;
@@ -578,7 +587,7 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
     if (k >= ref.rows.size()) continue;
     read_row = k;
     // The first read of all comes before anything is heard.
-    if (r.source != 'D' || (k == 0 && r.into_row == 0) || (event_ns > 0 && r.ns > event_ns)) continue;
+    if (r.source != 'D' || (k == 0 && r.into_row == 0) || (lost_ns > 0 && r.ns > lost_ns)) continue;
     if (!places[k].valid) continue;
     const int64_t sample = ref.rows[k].sample + r.into_row;
     result.clock_error_ms.push_back((r.ns - played_ns(k, sample)) / 1e6);
@@ -612,7 +621,7 @@ LiveSyncResult run_live_sync(const LiveSyncOptions& options, const LiveSyncSetup
     while (k < ref.rows.size() && (ref.rows[k].order != f.order || ref.rows[k].row != f.row)) ++k;
     if (k >= ref.rows.size()) continue;
     next_row = k + 1;
-    if (first || !places[k].valid || (event_ns > 0 && c.appeared_ns > event_ns)) continue;
+    if (first || !places[k].valid || (lost_ns > 0 && c.appeared_ns > lost_ns)) continue;
     const double offset = (c.appeared_ns - played_ns(k, ref.rows[k].sample)) / 1e6;
     result.row_offset_ms.push_back(offset);
     if (detail) std::fprintf(detail, "row\t%.6f\t%d:%d\t%.3f\n", c.appeared_ns / 1e9, f.order, f.row, offset);

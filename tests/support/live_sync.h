@@ -20,7 +20,7 @@ enum class SoundEvent {
 struct LiveSyncSetup {
   std::string name;
   std::string server = "pulseaudio";  // or "pipewire", with its PulseAudio service
-  std::vector<std::string> env;  // "NAME=value", added to the program's environment
+  std::vector<std::string> env;       // "NAME=value", added to the program's environment
   SoundEvent event = SoundEvent::Nothing;
   double event_at_seconds = 0;  // after the program started
   double event_seconds = 30;
