@@ -73,6 +73,12 @@ TEST(Program, WrongOptionsExit2WithOneLine) {
   const ProgramResult help = run_program({ORVEL_BIN, "--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--render"), std::string::npos);
+  // Video capture is offered only by a build that has it; otherwise its options are unknown.
+  EXPECT_EQ(help.out.find("--capture") != std::string::npos, ORVEL_HAS_CAPTURE);
+  if (!ORVEL_HAS_CAPTURE) {
+    for (const char* option : {"--capture", "--capture-scale"})
+      EXPECT_EQ(run_program({ORVEL_BIN, "--render", option, "1"}).status, 2) << option;
+  }
   EXPECT_EQ(run_program({ORVEL_BIN, "--version"}).status, 0);
 }
 
