@@ -75,8 +75,13 @@ bool audio_open(int rate, AudioFeed feed, void* user) {
   device.user = user;
   // The sound system's libraries print their complaints about a machine with no sound
   // card; the program shows no messages, so they go nowhere while the device opens.
+#ifdef _WIN32
+  const char* const null_device = "NUL";
+#else
+  const char* const null_device = "/dev/null";
+#endif
   const int saved_stderr = dup(2);
-  const int null_fd = open("/dev/null", O_WRONLY);
+  const int null_fd = open(null_device, O_WRONLY);
   if (saved_stderr >= 0 && null_fd >= 0) dup2(null_fd, 2);
   const bool ok = open_quietly();
   if (saved_stderr >= 0) {
