@@ -3,6 +3,8 @@
 # ./build.sh test            the same set-up, then every test
 # ./build.sh web             the same set-up, then the web page into build-web/site/, served
 #                            at http://127.0.0.1:8000/
+# ./build.sh windows         the same set-up, then orvel.exe for Windows, packed with its data
+#                            into build-windows/orvel-windows.zip
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -45,8 +47,11 @@ case $mode in
     echo "serving build-web/site/ (Ctrl-C stops) at:"
     exec node web/serve.js build-web/site 8000
     ;;
+  windows)
+    windows/build.sh build build-windows
+    ;;
   *)
-    echo "usage: $0 play|test|web [options]" >&2
+    echo "usage: $0 play|test|web|windows [options]" >&2
     exit 2
     ;;
 esac
