@@ -21,6 +21,8 @@ case $mode in
     exec ./build/orvel "$@"
     ;;
   test)
+    # orvel.exe and its package: the tests run it under Wine.
+    windows/build.sh build build-windows
     ctest --test-dir build --output-on-failure -j"$jobs" -LE slow
     ctest --test-dir build --output-on-failure -L slow
     # The page: the same core built to WebAssembly, tested in headless Chromium.
