@@ -73,7 +73,7 @@ started=$SECONDS
 build_one() {
   local name=$1 src=$2
   shift 2
-  local obj=$work/build/$name
+  local obj=$work/build/$name one_started=$SECONDS
   mkdir -p "$obj"
   echo "building $name ($(cut -d' ' -f2,3 "$src/.orvel-source")) for Windows"
   (
@@ -84,6 +84,7 @@ build_one() {
     make -j"${JOBS:-$(nproc)}" >make.log 2>&1 || { tail -n 40 make.log; exit 1; }
     make install >install.log 2>&1 || { tail -n 40 install.log; exit 1; }
   )
+  echo "  $name: $((SECONDS - one_started)) s"
 }
 build_one libpng "${sources[0]}"
 build_one SDL2 "${sources[1]}" "${sdl_flags[@]}"
