@@ -93,5 +93,8 @@ for src in "${sources[@]}"; do
   read -r name version kind <"$src/.orvel-source"
   [ "$kind" = debian ] || echo "note: $name $version is built from its upstream tarball, without Debian's patches"
 done
+# The sysroot may move (another cache folder, a copy for another machine): its .pc files
+# find their prefix from where they are.
+sed -i 's|^prefix=.*|prefix=${pcfiledir}/../..|' "$sysroot"/lib/pkgconfig/*.pc
 echo "$stamp_text" >"$stamp"
 echo "Windows libraries: $((SECONDS - started)) s, $(du -sk "$sysroot/lib" | cut -f1) KiB, in $sysroot"
