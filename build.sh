@@ -3,6 +3,8 @@
 # ./build.sh test            the same set-up, then every test
 # ./build.sh web             the same set-up, then the web page into build-web/site/, served
 #                            at http://127.0.0.1:8000/
+# ./build.sh windows         the same set-up, then orvel.exe for Windows, packed with its data
+#                            into build-windows/orvel-windows.zip
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -19,7 +21,11 @@ case $mode in
     exec ./build/orvel "$@"
     ;;
   test)
+    # orvel.exe and its package: the tests run it under Wine.
+    windows/build.sh build build-windows
     ctest --test-dir build --output-on-failure -j"$jobs" -LE "slow|live"
+    # The live tests play in real time against a sound server: alone, so that nothing
+    # crowds them.
     ctest --test-dir build --output-on-failure -L "slow|live"
     # The page: the same core built to WebAssembly, tested in headless Chromium.
     web/build-site.sh build build-web
@@ -45,8 +51,11 @@ case $mode in
     echo "serving build-web/site/ (Ctrl-C stops) at:"
     exec node web/serve.js build-web/site 8000
     ;;
+  windows)
+    windows/build.sh build build-windows
+    ;;
   *)
-    echo "usage: $0 play|test|web [options]" >&2
+    echo "usage: $0 play|test|web|windows [options]" >&2
     exit 2
     ;;
 esac

@@ -7,6 +7,17 @@
 
 namespace {
 
+// A build without video capture (no FFmpeg) does not know its two options.
+#ifdef ORVEL_CAPTURE
+constexpr bool CAPTURE = true;
+#define CAPTURE_USAGE                                                           \
+  "  --capture FILE.mp4       an offline run encoded as video with its sound\n" \
+  "  --capture-scale N        the video's pixels per canvas pixel (default 3)\n"
+#else
+constexpr bool CAPTURE = false;
+#define CAPTURE_USAGE ""
+#endif
+
 const char* const USAGE =
     "usage: orvel [options]\n"
     "  --window                 a resizable window instead of fullscreen\n"
@@ -15,9 +26,7 @@ const char* const USAGE =
     "  --fps N                  frames per second of music time when offline (default 60)\n"
     "  --frames FILE            write the frame log (frame, order, row, time_ms, crc32)\n"
     "  --snapshot O:R:FILE.png  write the first frame presented at order O, row R (repeatable)\n"
-    "  --wav FILE               write the audio of an offline run\n"
-    "  --capture FILE.mp4       an offline run encoded as video with its sound\n"
-    "  --capture-scale N        the video's pixels per canvas pixel (default 3)\n"
+    "  --wav FILE               write the audio of an offline run\n" CAPTURE_USAGE
     "  --help, --version\n"
     "Escape or closing the window ends the program.\n";
 
@@ -67,8 +76,8 @@ OptionsResult parse_options(int argc, char** argv, RunOptions* options) {
       options->windowed = true;
     } else if (std::strcmp(arg, "--render") == 0) {
       options->offline = true;
-    } else if (is("--depth") || is("--fps") || is("--frames") || is("--snapshot") || is("--wav") || is("--capture") ||
-               is("--capture-scale")) {
+    } else if (is("--depth") || is("--fps") || is("--frames") || is("--snapshot") || is("--wav") ||
+               (CAPTURE && (is("--capture") || is("--capture-scale")))) {
       if (!value) return usage_error("missing value for", arg);
       ++i;
       const bool names_a_file = is("--frames") || is("--wav") || is("--capture");

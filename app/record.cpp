@@ -42,21 +42,38 @@ void report_unwritable(const std::string& path, const char* reason) {
     std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str());
 }
 
+#ifdef _WIN32
+// Either slash separates folders; a drive's root keeps its own. Windows grants a new file by
+// the folder's access list, which access() cannot see: the folder must be there.
+constexpr const char* SEPARATORS = "/\\";
+constexpr int FOLDER_ACCESS = F_OK;
+#else
+constexpr const char* SEPARATORS = "/";
+constexpr int FOLDER_ACCESS = W_OK | X_OK;
+#endif
+
 bool output_path_ok(const std::string& path) {
-  if (path.empty()) return false;
+  // A name that ends in a separator is a folder's, whatever is there.
+  if (path.empty() || path.find_last_of(SEPARATORS) == path.size() - 1) return false;
   struct stat st;
   if (stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
   // Not there yet: its folder must take a new file. Any other error (a path under a
   // regular file, a name too long) leaves nothing that could be written.
   if (errno != ENOENT) return false;
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(folder.c_str(), W_OK | X_OK) == 0;
+  const size_t slash = path.find_last_of(SEPARATORS);
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  if (folder.empty() || folder.back() == ':') folder += path[slash];  // "/" or "C:\"
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(folder.c_str(), FOLDER_ACCESS) == 0;
 }
 
 void remove_unfinished(const std::string& path) {
   struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(path.c_str());
+#ifdef _WIN32
+  const int found = stat(path.c_str(), &st);  // devices are not files here, and links are followed
+#else
+  const int found = lstat(path.c_str(), &st);
+#endif
+  if (found == 0 && S_ISREG(st.st_mode)) std::remove(path.c_str());
 }
 
 uint32_t picture_crc(const Pixel* canvas) {
@@ -77,7 +94,7 @@ bool record_open(RunOptions* options) {
   length_ms = music_length_ms() > 0 ? music_length_ms() : 1;
   progress_start = progress_shown = std::chrono::steady_clock::now();
   if (options->frames_path.empty()) return true;
-  frame_log = std::fopen(options->frames_path.c_str(), "w");
+  frame_log = std::fopen(options->frames_path.c_str(), "wb");  // LF line ends everywhere
   if (!frame_log) return false;
   // A failed write is remembered by the stream and reported when the log is closed.
   std::fputs("frame\torder\trow\ttime_ms\tcrc32\n", frame_log);

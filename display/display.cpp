@@ -2,7 +2,11 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +41,7 @@ struct LiveDisplay {
 };
 LiveDisplay live;
 
-// Standard output and error go to /dev/null while it lives: what SDL's back ends
+// Standard output and error go to the null device while it lives: what SDL's back ends
 // (libwayland, libdecor, Xlib, the GL driver) print while they start or stop must not
 // reach the program's output, which the live mode keeps empty.
 class QuietOutput {
@@ -45,10 +49,17 @@ class QuietOutput {
   QuietOutput() {
     std::fflush(stdout);
     std::fflush(stderr);
+#ifdef _WIN32
+    // The program starts no other, so no copy can leak into one.
+    const int null_fd = open("NUL", O_WRONLY);
+    auto keep = [](int fd) { return dup(fd); };
+#else
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    auto keep = [](int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 3); };
+#endif
     if (null_fd < 0) return;
     for (int fd : {1, 2}) {
-      saved_[fd] = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+      saved_[fd] = keep(fd);
       if (saved_[fd] >= 0) dup2(null_fd, fd);
     }
     close(null_fd);

@@ -11,9 +11,15 @@ class QuietOutput {
  public:
   QuietOutput() {
     std::fflush(stderr);
+#ifdef _WIN32
+    const int null_fd = open("NUL", O_WRONLY);
+    if (null_fd < 0) return;
+    saved_ = dup(2);
+#else
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (null_fd < 0) return;
     saved_ = fcntl(2, F_DUPFD_CLOEXEC, 3);
+#endif
     if (saved_ >= 0) dup2(null_fd, 2);
     close(null_fd);
   }
