@@ -1,4 +1,4 @@
-#include "app/app.h"
+#include "app/timeline.h"
 
 Canvas screen;
 Canvas backdrop;

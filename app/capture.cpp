@@ -12,7 +12,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/capture.h"
+#include "app/record.h"
 
 namespace {
 

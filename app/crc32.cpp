@@ -1,4 +1,4 @@
-#include "app/app.h"
+#include "app/crc32.h"
 
 #ifdef ORVEL_HAVE_ZLIB
 #include <zlib.h>

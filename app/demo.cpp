@@ -1,9 +1,14 @@
+#include "app/demo.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/capture.h"
+#include "app/record.h"
+#include "app/timeline.h"
 #include "display/display.h"
 
 namespace {

@@ -1,9 +1,9 @@
+#include "app/options.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include "app/app.h"
 
 namespace {
 

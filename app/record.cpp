@@ -1,3 +1,5 @@
+#include "app/record.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -5,7 +7,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/capture.h"
+#include "app/crc32.h"
+#include "app/png_writer.h"
 #include "display/display.h"
 
 namespace {

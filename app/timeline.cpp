@@ -1,9 +1,12 @@
 // The scene timeline: sixteen frame loops, each running while the music order is below
 // its limit, so the scenes only move forward and a scene the music has left draws nothing.
+#include "app/timeline.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/record.h"
 #include "display/display.h"
 #include "effects/effects.h"
 

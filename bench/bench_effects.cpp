@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "effects/effects.h"
 #include "image/image.h"
 #include "raster/raster.h"

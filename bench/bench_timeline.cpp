@@ -9,7 +9,6 @@
 #include <map>
 #include <vector>
 
-#include "app/app.h"
 #include "bench/timeline_costs.h"
 #include "display/display.h"
 #include "effects/effects.h"

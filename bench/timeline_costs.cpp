@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/demo.h"
+#include "app/timeline.h"
 #include "display/display.h"
 #include "effects/effects.h"
 #include "support/scripted_sound.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/app.h"
+#include "app/timeline.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 

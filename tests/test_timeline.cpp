@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "app/app.h"
+#include "app/demo.h"
+#include "app/timeline.h"
 #include "display/display.h"
 #include "support/scripted_sound.h"
 
@@ -79,8 +80,7 @@ TEST_F(Timeline, EveryOrderInTurnVisitsEveryPhaseForwardAndEndsAtRow60) {
     ASSERT_GE(f.phase, previous);
     previous = f.phase;
     EXPECT_GE(f.at.order, first_order[f.phase] - (f.phase == 2 || f.phase == 13 ? 1 : 0)) << f.phase;
-    EXPECT_LE(f.at.order, last_order[f.phase] + (f.phase <= 2 || f.phase == 13 || f.phase == 14 ? 1 : 0))
-        << f.phase;
+    EXPECT_LE(f.at.order, last_order[f.phase] + (f.phase <= 2 || f.phase == 13 || f.phase == 14 ? 1 : 0)) << f.phase;
   }
   for (int phase = 1; phase <= 16; ++phase) EXPECT_FALSE(of_phase(phase).empty()) << phase;
 
@@ -111,9 +111,20 @@ TEST_F(Timeline, EveryOrderInTurnVisitsEveryPhaseForwardAndEndsAtRow60) {
 TEST_F(Timeline, TheStartUpCallsTheSoundLayerInOrder) {
   add(30, 0, 0);
   run();
-  const std::vector<std::string> expected = {
-      "version", "output 2", "file callbacks", "memory null 0", "driver 0", "init 44100 32 1",
-      "load musica\\XK_TRAM4.IT", "volume 192", "looping off", "play", "order 0", "stop", "free", "close"};
+  const std::vector<std::string> expected = {"version",
+                                             "output 2",
+                                             "file callbacks",
+                                             "memory null 0",
+                                             "driver 0",
+                                             "init 44100 32 1",
+                                             "load musica\\XK_TRAM4.IT",
+                                             "volume 192",
+                                             "looping off",
+                                             "play",
+                                             "order 0",
+                                             "stop",
+                                             "free",
+                                             "close"};
   EXPECT_EQ(sound.calls, expected);
   EXPECT_TRUE(frames.empty());
 }
@@ -156,7 +167,6 @@ TEST_F(Timeline, SkippedPhasesStillRunTheirSetUp) {
   EXPECT_TRUE(of_phase(11).empty());
   EXPECT_FALSE(of_phase(12).empty());
   EXPECT_EQ(greeting_base_order, 22);
-
 }
 
 TEST_F(Timeline, TheHillsParticlesAreRenewedEvenWhenEveryPhaseIsSkipped) {

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/demo.h"
 #include "bench/timeline_costs.h"
 #include "display/display.h"
 

@@ -3,7 +3,9 @@
 // log and the CRC-32 of the sound go into the page when the run is done.
 #include <emscripten.h>
 
-#include "app/app.h"
+#include "app/crc32.h"
+#include "app/demo.h"
+#include "app/timeline.h"
 
 namespace {
 

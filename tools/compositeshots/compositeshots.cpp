@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/png_writer.h"
+#include "app/timeline.h"
 #include "effects/effects.h"
 #include "image/image.h"
 #include "raster/raster.h"

@@ -3,7 +3,7 @@
 // picture is the same drawing seen through its own rectangle.
 #include <cmath>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "art.h"
 
 namespace {

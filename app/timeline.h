@@ -1,0 +1,33 @@
+// The scene timeline: sixteen phases of frames, following the music's order.
+#pragma once
+#include <cstdint>
+
+#include "music/music.h"
+#include "raster/raster.h"
+
+// The four working canvases; only screen is presented.
+extern Canvas screen;
+extern Canvas backdrop;
+extern Canvas layer_a;
+extern Canvas layer_b;
+
+// The timeline's state, shared by all phases.
+extern MusicPosition position;
+extern int32_t phase_start;
+extern int32_t greeting_base_order;
+
+// The sixteen phases, from the position of the first read to the end.
+void run_timeline();
+// Order 8's fade at a row (100 at row 0, 1 at row 63 and held there), and order 25's
+// wipe in rows (6 a row, held at the canvas height).
+int fade_percent(int row);
+int wipe_rows(int row);
+// The greeting slot of logo 0..4 at n orders past greeting_base_order, and the logo's
+// position at a time.
+int greeting_slot(int logo, int n, int row);
+void greeting_position(int logo, int time, int* x, int* y);
+
+// Called after every presented frame with the phase (1..16) that presented it; tests
+// watch the timeline through it.
+using FrameObserver = void (*)(int phase, const MusicPosition& drawn_from);
+void set_frame_observer(FrameObserver observer);
