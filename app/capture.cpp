@@ -15,6 +15,8 @@ extern "C" {
 #include "app/capture.h"
 #include "app/record.h"
 
+const bool capture_built = true;
+
 namespace {
 
 constexpr int AUDIO_RATE = 44100;

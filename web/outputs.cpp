@@ -5,6 +5,7 @@
 
 bool write_png(const char*, const Pixel*, int, int) { return false; }
 
+const bool capture_built = false;
 bool capture_open(const char*, int, int) { return false; }
 void capture_frame(const Pixel*) {}
 void capture_audio(const int16_t*, int) {}
