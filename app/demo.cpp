@@ -8,6 +8,7 @@
 #include "app/assets.h"
 #include "app/capture.h"
 #include "app/record.h"
+#include "app/show.h"
 #include "app/timeline.h"
 #include "display/display.h"
 
@@ -28,7 +29,7 @@ std::vector<std::string> output_paths(const RunOptions& options) {
 void start_playing() {
   music_start();
   music_set_order(0);
-  music_position(&position.row, &position.order);
+  music_position(&show.position.row, &show.position.order);
 }
 
 void stop_playing() {
@@ -60,8 +61,7 @@ int run_demo(RunOptions* options) {
       return 2;
     }
 
-  // Nothing draws random numbers before this, so the pool is the same every run.
-  for (Particle& p : particles) p = spawn_particle();
+  reset_show();
   load_assets();
 
   if (music_init(MODULE_PATH) != 0) std::exit(1);
@@ -73,7 +73,7 @@ int run_demo(RunOptions* options) {
   if (!log_open || (capturing && !capture_open(options->capture_path.c_str(), options->fps, options->capture_scale))) {
     report_unwritable(log_open ? options->capture_path : options->frames_path);
     options->snapshots.clear();  // not reported as missed: the run never started
-    record_close(position);
+    record_close(show.position);
     stop_playing();
     // What was opened holds nothing of a run.
     if (log_open && !options->frames_path.empty()) remove_unfinished(options->frames_path);
@@ -84,7 +84,7 @@ int run_demo(RunOptions* options) {
   start_playing();
   run_timeline();
   stop_playing();
-  bool finished = record_close(position);
+  bool finished = record_close(show.position);
   if (!music_wav_ok()) {
     report_unwritable(options->wav_path);
     finished = false;

@@ -7,12 +7,9 @@
 
 #include "app/assets.h"
 #include "app/record.h"
+#include "app/show.h"
 #include "display/display.h"
 #include "effects/effects.h"
-
-MusicPosition position{0, 0, 0};
-int32_t phase_start = 0;
-int32_t greeting_base_order = 0;
 
 namespace {
 
@@ -20,23 +17,23 @@ FrameObserver frame_observer = nullptr;
 
 // Row and order first, then the time, so that all three come from one moment.
 void read_position() {
-  music_position(&position.row, &position.order);
-  position.time = music_time();
+  music_position(&show.position.row, &show.position.order);
+  show.position.time = music_time();
 }
 
 void present(int phase) {
-  display_update(screen);
-  record_frame(screen, position);
-  if (frame_observer) frame_observer(phase, position);
+  display_update(show.screen);
+  record_frame(show.screen, show.position);
+  if (frame_observer) frame_observer(phase, show.position);
   music_frame_presented();
 }
 
 // The bubbles of the hills start below the canvas at even columns.
 void respawn_hill_particles() {
   for (int i = 0; i < 50; ++i) {
-    particles[i] = spawn_particle();
-    particles[i].y = next_random() + 384;
-    particles[i].x = next_random() * 2;
+    show.particles[i] = spawn_particle(show.random);
+    show.particles[i].y = next_random(show.random) + 384;
+    show.particles[i].x = next_random(show.random) * 2;
   }
 }
 
@@ -49,11 +46,11 @@ void clear_ground(Pixel* canvas) {
 
 void clear_key(Pixel* canvas) { fill_pixels(canvas, SCREEN_PIXELS, 255, 0, 0, 0); }
 
-void blend_canvas(const Pixel* source, int y = 0) { blit(source, SCREEN_WIDTH, SCREEN_HEIGHT, screen, 0, y, 1); }
+void blend_canvas(const Pixel* source, int y = 0) { blit(source, SCREEN_WIDTH, SCREEN_HEIGHT, show.screen, 0, y, 1); }
 
 // Text strip n (1..23), the one decoded from the file numbered n.
 void text_strip(int n, int x, int y) {
-  blit(img_text + (n - 1) * TEXT_PIXELS, TEXT_WIDTH, TEXT_HEIGHT, screen, x, y, 1);
+  blit(img_text + (n - 1) * TEXT_PIXELS, TEXT_WIDTH, TEXT_HEIGHT, show.screen, x, y, 1);
 }
 
 struct TimedStrip {
@@ -62,26 +59,33 @@ struct TimedStrip {
 
 void text_strips(const TimedStrip* strips, int count) {
   for (int i = 0; i < count; ++i)
-    if (strips[i].order == position.order && position.row > strips[i].after_row)
+    if (strips[i].order == show.position.order && show.position.row > strips[i].after_row)
       text_strip(strips[i].strip, strips[i].x, strips[i].y);
 }
 
 void draw_figure(int stage, Pixel* canvas) {
-  draw_outfits(position.time, position.row, stage, canvas, cap_image, shirt_image, bra_left_image, bra_right_image,
-               trousers_image);
+  draw_outfits(show.position.time, show.position.row, stage, canvas, cap_image, shirt_image, bra_left_image,
+               bra_right_image, trousers_image);
 }
 
-void flicker() { draw_flicker(position.time, position.row, position.order, flicker_1_image, flicker_2_image, screen); }
+void flicker() {
+  draw_flicker(show.flicker, show.position.time, show.position.row, show.position.order, flicker_1_image,
+               flicker_2_image, show.screen);
+}
 
-void frame_corners() { draw_rounded_frame(position.time, screen); }
+void frame_corners() { draw_rounded_frame(show.position.time, show.screen); }
 
-void rings() { draw_rings(position.time / 4, position.row, position.order, screen); }
+void rings() { draw_rings(show.position.time / 4, show.position.row, show.position.order, show.screen); }
 
 void bubbles_and_portrait() {
-  draw_bubbles_portrait(position.time - phase_start, position.row, position.order, backdrop, portrait_image);
+  draw_bubbles_portrait(show.bubbles, show.particles, show.random, show.position.time - show.phase_start,
+                        show.position.row, show.position.order, show.backdrop, portrait_image);
 }
 
-void hills() { draw_hills(position.time >> 2, position.row, position.order, columns_image, screen); }
+void hills() {
+  draw_hills(show.hills, show.particles, show.random, show.position.time >> 2, show.position.row, show.position.order,
+             columns_image, show.screen);
+}
 
 // The figure of order 2 grows in steps of 8 rows; the corners are the table's own.
 void scaled_figure() {
@@ -89,58 +93,60 @@ void scaled_figure() {
       {230, 10, 294, 58}, {190, 0, 318, 96}, {170, 0, 362, 144}, {125, 0, 381, 192},
       {95, 0, 415, 240},  {60, 0, 444, 288}, {48, 0, 496, 336},  {1, 0, 512, 384},
   };
-  if (position.row < 0 || position.row >= 64) return;
-  const int* r = rectangles[position.row / 8];
-  blit_scaled(r[0], r[1], r[2], r[3], layer_a, SCREEN_WIDTH, SCREEN_HEIGHT, layer_b, 1);
+  if (show.position.row < 0 || show.position.row >= 64) return;
+  const int* r = rectangles[show.position.row / 8];
+  blit_scaled(r[0], r[1], r[2], r[3], show.layer_a, SCREEN_WIDTH, SCREEN_HEIGHT, show.layer_b, 1);
 }
 
 // One degree per 4 ms, from the tables.
-int polygon_angle() { return (position.time >> 2) % 360; }
+int polygon_angle() { return (show.position.time >> 2) % 360; }
 
 constexpr int POLYGON_RED = 212, POLYGON_GREEN = 219, POLYGON_BLUE = 197;
 
 void polygon(int sides, int radius_a, int radius_b, int thickness) {
-  draw_polygon(sides, POLYGON_RED, POLYGON_GREEN, POLYGON_BLUE, radius_a, radius_b, 356, 192, backdrop, thickness);
+  draw_polygon(sides, POLYGON_RED, POLYGON_GREEN, POLYGON_BLUE, radius_a, radius_b, 356, 192, show.backdrop, thickness);
 }
 
 void order_polygon() {
   const int i = polygon_angle();
   const int swing_a = 120 + ((sin_table[i] * 50) >> 12);
   const int swing_b = 120 + ((cos_table[i] * 50) >> 12);
-  if (position.order == 14)
+  if (show.position.order == 14)
     polygon(6, 170, 73, 20 + ((sin_table[i] * 20) >> 12));
-  else if (position.order == 15)
+  else if (show.position.order == 15)
     polygon(6, swing_a, swing_b, 10);
-  else if (position.order == 16)
-    polygon(position.row / 16 + 3, swing_a, swing_b, 10);
+  else if (show.position.order == 16)
+    polygon(show.position.row / 16 + 3, swing_a, swing_b, 10);
 }
 
 double sin_degrees(int d) { return std::sin(d * 0.017453); }
 double cos_degrees(int d) { return std::cos(d * 0.017453); }
 
 void greeting_logos() {
-  const int n = position.order - greeting_base_order;
+  const int n = show.position.order - show.greeting_base_order;
   for (int logo = 0; logo < 5; ++logo) {
     int x = 0, y = 0;
-    greeting_position(logo, position.time, &x, &y);
-    const int slot = greeting_slot(logo, n, position.row);
-    blit(img_greetings + slot * GREETING_PIXELS, GREETING_WIDTH, GREETING_HEIGHT, screen, x, y, 1);
+    greeting_position(logo, show.position.time, &x, &y);
+    const int slot = greeting_slot(logo, n, show.position.row);
+    blit(img_greetings + slot * GREETING_PIXELS, GREETING_WIDTH, GREETING_HEIGHT, show.screen, x, y, 1);
   }
 }
 
 void credits() {
-  const int row = position.row;
-  auto credit = [](const Pixel* picture, int x, int y) { blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, screen, x, y, 1); };
-  if (position.order == 27 && row >= 1 && row <= 31) {
+  const int row = show.position.row;
+  auto credit = [](const Pixel* picture, int x, int y) {
+    blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, show.screen, x, y, 1);
+  };
+  if (show.position.order == 27 && row >= 1 && row <= 31) {
     credit(img_credit1, 0, 0);
     credit(img_credit2, 0, 112);
     credit(img_credit3, 0, 225);
-  } else if (position.order == 27 && row >= 32) {
+  } else if (show.position.order == 27 && row >= 32) {
     credit(img_credit4, 180, 67);
     credit(img_credit5, 180, 158);
-  } else if (position.order == 28 && row >= 1 && row <= 31) {
+  } else if (show.position.order == 28 && row >= 1 && row <= 31) {
     credit(img_credit6, 0, 203);
-  } else if (position.order == 28 && row >= 32) {
+  } else if (show.position.order == 28 && row >= 32) {
     credit(img_credit7, 20, 67);
   }
 }
@@ -199,6 +205,11 @@ int wipe_rows(int row) {
 void set_frame_observer(FrameObserver observer) { frame_observer = observer; }
 
 void run_timeline() {
+  const MusicPosition& position = show.position;
+  Pixel* const screen = show.screen;
+  Pixel* const backdrop = show.backdrop;
+  Pixel* const layer_a = show.layer_a;
+  Pixel* const layer_b = show.layer_b;
   // 1: order 0, black.
   while (position.order < 1) {
     read_position();
@@ -235,7 +246,7 @@ void run_timeline() {
     clear_black(layer_b);
     draw_figure(position.order, layer_b);
     if (position.order == 7) {
-      reveal_alpha(position.time, position.row, position.order, layer_a);
+      reveal_alpha(show.random, position.time, position.row, position.order, layer_a);
       blend_canvas(layer_a);
     }
     blend_canvas(layer_b);
@@ -246,7 +257,7 @@ void run_timeline() {
   // 6: order 8, everything fades while the figure slides down; the fades compound.
   while (position.order < 9) {
     copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    reveal_alpha(position.time, position.row, position.order, layer_a);
+    reveal_alpha(show.random, position.time, position.row, position.order, layer_a);
     blend_canvas(layer_a);
     const int percent = fade_percent(position.row);
     fade_canvas(backdrop, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
@@ -260,7 +271,7 @@ void run_timeline() {
   while (position.order < 10) {
     flicker();
     if (position.row < 16) {
-      fill_noise(backdrop, static_cast<int>((1 - position.row * 0.0625) * 255));
+      fill_noise(backdrop, static_cast<int>((1 - position.row * 0.0625) * 255), show.random);
       blend_canvas(backdrop);
     }
     frame_corners();
@@ -283,7 +294,7 @@ void run_timeline() {
     read_position();
   }
   // The portrait's slide is timed from here, even when its phase is skipped.
-  phase_start = position.time;
+  show.phase_start = position.time;
   // 9: order 13, the portrait slides in over the rings.
   while (position.order < 14) {
     rings();
@@ -338,7 +349,7 @@ void run_timeline() {
     present(12);
     read_position();
   }
-  greeting_base_order = position.order;
+  show.greeting_base_order = position.order;
   // 13: orders 21 to 24, greetings over the hangers; column 0 keeps what was there.
   while (position.order < 25) {
     blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);

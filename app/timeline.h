@@ -5,18 +5,8 @@
 #include "music/music.h"
 #include "raster/raster.h"
 
-// The four working canvases; only screen is presented.
-extern Canvas screen;
-extern Canvas backdrop;
-extern Canvas layer_a;
-extern Canvas layer_b;
-
-// The timeline's state, shared by all phases.
-extern MusicPosition position;
-extern int32_t phase_start;
-extern int32_t greeting_base_order;
-
-// The sixteen phases, from the position of the first read to the end.
+// The sixteen phases, from the position of the first read to the end, drawing into the
+// show (app/show.h).
 void run_timeline();
 // Order 8's fade at a row (100 at row 0, 1 at row 63 and held there), and order 25's
 // wipe in rows (6 a row, held at the canvas height).

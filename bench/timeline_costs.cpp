@@ -6,6 +6,7 @@
 
 #include "app/assets.h"
 #include "app/demo.h"
+#include "app/show.h"
 #include "app/timeline.h"
 #include "display/display.h"
 #include "effects/effects.h"
@@ -13,23 +14,9 @@
 
 namespace {
 
-// Every run starts from the state a fresh process has.
-void fresh_state() {
-  std::memset(screen, 0, sizeof(Canvas));
-  std::memset(backdrop, 0, sizeof(Canvas));
-  std::memset(layer_a, 0, sizeof(Canvas));
-  std::memset(layer_b, 0, sizeof(Canvas));
-  set_random_state(0x12345);
-  for (Particle& p : particles) p = spawn_particle();
-  set_flicker_anchor_row(0);
-  set_bubbles_last_elapsed(0);
-  reset_hills_state();
-  position = {0, 0, 0};
-}
-
 void run_once(SoundLayer* layer) {
   music_use_layer(layer);
-  fresh_state();
+  reset_show();  // every run starts from the state a fresh process has
   if (music_init(MODULE_PATH) != 0) std::abort();
   display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
   start_playing();
@@ -79,7 +66,7 @@ std::map<int, std::vector<double>> measure_phase_costs(double (*now_us)()) {
 double whole_production_speed(double (*now_us)()) {
   const double start = now_us();
   run_once(program_sound_layer());
-  return position.time / 1000.0 / ((now_us() - start) / 1e6);
+  return show.position.time / 1000.0 / ((now_us() - start) / 1e6);
 }
 
 CostSummary summarize(std::vector<double> costs) {

@@ -9,8 +9,6 @@ namespace {
 // The swaying trousers turn only their upper part; the hem would swing too far.
 constexpr int TROUSERS_SWAY_ROWS = 64;
 
-int anchor_row = 0;
-
 int modulo(int value, int divisor) {
   const int r = value % divisor;
   return r < 0 ? r + divisor : r;
@@ -68,22 +66,23 @@ void draw_outfits(int time, int row, int stage, Pixel* canvas, Image cap, Image 
   blended(cap, canvas, 100, bounce ? 122 : 118);
 }
 
-void draw_flicker(int /*time*/, int row, int /*order*/, Image flicker_1, Image flicker_2, Pixel* canvas) {
+void draw_flicker(FlickerState& state, int /*time*/, int row, int /*order*/, Image flicker_1, Image flicker_2,
+                  Pixel* canvas) {
   const int m = modulo(row, 12);
   // An anchor far outside any real row would overflow; past a few hundred the picture
   // is off the canvas anyway.
-  const int64_t x64 = 256 - 7 * static_cast<int64_t>(anchor_row);
+  const int64_t x64 = 256 - 7 * static_cast<int64_t>(state.anchor_row);
   const int x = static_cast<int>(std::clamp<int64_t>(x64, -(1 << 20), 1 << 20));
-  blended(m <= 6 ? flicker_2 : flicker_1, canvas, x, 1);
-  if (m == 0 || m == 6) anchor_row = row;
+  if (canvas) blended(m <= 6 ? flicker_2 : flicker_1, canvas, x, 1);
+  if (m == 0 || m == 6) state.anchor_row = row;
 }
 
-int flicker_anchor_row() { return anchor_row; }
-void set_flicker_anchor_row(int row) { anchor_row = row; }
-
-void reveal_alpha(int /*time*/, int row, int order, Pixel* canvas) {
-  if (canvas == nullptr) return;
-  fill_noise(canvas, 0);
+void reveal_alpha(Random& random, int /*time*/, int row, int order, Pixel* canvas) {
+  if (canvas == nullptr) {
+    skip_random(random, SCREEN_PIXELS);
+    return;
+  }
+  fill_noise(canvas, 0, random);
   int rows = 0;
   if (order == 7) {
     // Rows beyond a 64-row pattern would ask for more than the canvas holds.
