@@ -42,6 +42,8 @@ class RecordingLayer final : public SoundLayer {
   void free_song() override { inner_->free_song(); }
   void close() override { inner_->close(); }
   void frame_presented() override { inner_->frame_presented(); }
+  int64_t cue(int32_t order) override { return inner_->cue(order); }
+  bool rehearsal(MusicPosition* next) override { return inner_->rehearsal(next); }
 
  private:
   SoundLayer* inner_;
