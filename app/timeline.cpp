@@ -15,16 +15,27 @@ namespace {
 
 FrameObserver frame_observer = nullptr;
 
+// Escape or a close request: every read from then on answers an order past the last,
+// and the phases end as they do at the end of the music.
+bool ending = false;
+
 // Row and order first, then the time, so that all three come from one moment.
 void read_position() {
+  if (ending) {
+    show.position.order = LAST_ORDER + 1;
+    show.position.row = 0;
+    return;
+  }
   music_position(&show.position.row, &show.position.order);
   show.position.time = music_time();
 }
 
 void present(int phase) {
+  if (ending) return;  // the frame that was being drawn when the end came
   display_update(show.screen);
   record_frame(show.screen, show.position);
   if (frame_observer) frame_observer(phase, show.position);
+  if (display_end_requested()) ending = true;
   music_frame_presented();
 }
 
@@ -205,6 +216,7 @@ int wipe_rows(int row) {
 void set_frame_observer(FrameObserver observer) { frame_observer = observer; }
 
 void run_timeline() {
+  ending = false;
   const MusicPosition& position = show.position;
   Pixel* const screen = show.screen;
   Pixel* const backdrop = show.backdrop;

@@ -5,6 +5,9 @@
 #include "music/music.h"
 #include "raster/raster.h"
 
+// The order the show ends at.
+constexpr int LAST_ORDER = 29;
+
 // The sixteen phases, from the position of the first read to the end, drawing into the
 // show (app/show.h).
 void run_timeline();

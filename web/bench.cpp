@@ -5,6 +5,7 @@
 #include <emscripten.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/demo.h"
 #include "bench/timeline_costs.h"
@@ -45,7 +46,8 @@ int main() {
     RecordingLayer recorder(program_sound_layer());
     recorder.after_read = log_read;
     music_use_layer(&recorder);
-    return run_demo(&options);
+    // As the page's main: only exit ends the runtime once the browser's frames have run.
+    std::exit(run_demo(&options));
   }
   prepare_measurements();
   const std::map<int, std::vector<double>> costs = measure_phase_costs(now_us);
