@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/capture.h"
+#include "app/timeline.h"
 
 namespace {
 
@@ -56,6 +57,8 @@ const OptionSpec OPTIONS[] = {
      [](const char*, RunOptions* o) { return o->offline = true, Applied::Ok; }},
     {"--fps", "N", "frames per second of music time when offline (default 60)",
      [](const char* v, RunOptions* o) { return number(v, 1, 1000, &o->fps); }, "must be 1 to 1000"},
+    {"--start", "ORDER", "start the show at that order, its frames and sound as in a run from the start",
+     [](const char* v, RunOptions* o) { return number(v, 0, LAST_ORDER, &o->start_order); }, "must be 0 to 29"},
     {"--frames", "FILE", "write the frame log (frame, order, row, time_ms, crc32)",
      [](const char* v, RunOptions* o) { return o->frames_path = v, Applied::Ok; }, nullptr, true},
     {"--snapshot", "ORDER:ROW:FILE.png", "write the first frame presented at that order and row (repeatable)",

@@ -19,6 +19,7 @@ struct RunOptions {
   int depth = 0;  // 0: 32, then 24, then 16
   bool offline = false;
   int fps = 60;
+  int start_order = 0;  // the show starts at the first frame of this order
   std::string frames_path;
   std::string wav_path;
   std::vector<SnapshotRequest> snapshots;

@@ -20,8 +20,9 @@ void remove_unfinished(const std::string& path);
 
 // Opens the frame log; false when it cannot be opened.
 bool record_open(RunOptions* options);
-// After each presented frame: the frame log line and any snapshot due at this position.
-void record_frame(const Pixel* canvas, const MusicPosition& drawn_from);
+// After each presented frame: the frame log line (the frame numbered index) and any
+// snapshot due at this position.
+void record_frame(const Pixel* canvas, const MusicPosition& drawn_from, int64_t index);
 // Closes the frame log; false, with one line on stderr for each, when the log could not
 // be written whole or a snapshot was not written (a failed write, or its position never
 // came).

@@ -3,6 +3,7 @@
 Show show;
 
 void reset_show() {
+  show.frame = 0;
   show.position = MusicPosition{0, 0, 0};
   show.phase_start = 0;
   show.greeting_base_order = 0;

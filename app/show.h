@@ -9,6 +9,9 @@
 #include "raster/raster.h"
 
 struct Show {
+  // The index of the frame being drawn in a run from the start, which numbers the frame
+  // log; moved on by the timeline at each frame presented or rehearsed.
+  int64_t frame;
   // The position the frame is drawn from: the last read of the music clock, by the
   // timeline (order and row first, then the time, from one moment).
   MusicPosition position;

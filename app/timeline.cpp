@@ -15,8 +15,24 @@ namespace {
 
 FrameObserver frame_observer = nullptr;
 
-// Escape or a close request: every read from then on answers an order past the last,
-// and the phases end as they do at the end of the music.
+// Where the show starts, for this run of the timeline.
+int first_shown = 0;
+// The frame being drawn: shown, or a rehearsal of one before the start, which moves the
+// show's state on as drawing it would, but draws only what a shown frame will see.
+bool rehearsing = false;
+MusicPosition next{0, 0, 0};  // while rehearsing: what the read after this frame answers
+
+void begin_frame() { rehearsing = music_rehearsal(&next); }
+
+// Whether the frame draws: every shown frame does, a rehearsed one only when it is the
+// last of its loop and so hands its canvases to the next phase.
+bool draws(bool last_of_loop) { return !rehearsing || last_of_loop; }
+// For the loops that read at the end of a frame and run while the order is below limit:
+// whether the read after this rehearsed frame ends the loop.
+bool next_reaches(int limit) { return rehearsing && next.order >= limit; }
+
+// Escape, a close request or end_show: every read from then on answers an order past the
+// last, and the phases end as they do at the end of the music.
 bool ending = false;
 
 // Row and order first, then the time, so that all three come from one moment.
@@ -32,10 +48,13 @@ void read_position() {
 
 void present(int phase) {
   if (ending) return;  // the frame that was being drawn when the end came
-  display_update(show.screen);
-  record_frame(show.screen, show.position);
-  if (frame_observer) frame_observer(phase, show.position);
-  if (display_end_requested()) ending = true;
+  if (!rehearsing) {
+    display_update(show.screen);
+    record_frame(show.screen, show.position, show.frame);
+    if (frame_observer) frame_observer(phase, show.position);
+    if (display_end_requested()) ending = true;
+  }
+  ++show.frame;
   music_frame_presented();
 }
 
@@ -79,23 +98,23 @@ void draw_figure(int stage, Pixel* canvas) {
                bra_right_image, trousers_image);
 }
 
-void flicker() {
+void flicker(Pixel* canvas) {
   draw_flicker(show.flicker, show.position.time, show.position.row, show.position.order, flicker_1_image,
-               flicker_2_image, show.screen);
+               flicker_2_image, canvas);
 }
 
 void frame_corners() { draw_rounded_frame(show.position.time, show.screen); }
 
 void rings() { draw_rings(show.position.time / 4, show.position.row, show.position.order, show.screen); }
 
-void bubbles_and_portrait() {
+void bubbles_and_portrait(Pixel* canvas) {
   draw_bubbles_portrait(show.bubbles, show.particles, show.random, show.position.time - show.phase_start,
-                        show.position.row, show.position.order, show.backdrop, portrait_image);
+                        show.position.row, show.position.order, canvas, portrait_image);
 }
 
-void hills() {
+void hills(Pixel* canvas) {
   draw_hills(show.hills, show.particles, show.random, show.position.time >> 2, show.position.row, show.position.order,
-             columns_image, show.screen);
+             columns_image, canvas);
 }
 
 // The figure of order 2 grows in steps of 8 rows; the corners are the table's own.
@@ -215,80 +234,110 @@ int wipe_rows(int row) {
 
 void set_frame_observer(FrameObserver observer) { frame_observer = observer; }
 
-void run_timeline() {
+void end_show() { ending = true; }
+
+void run_timeline(int first_shown_order) {
+  first_shown = first_shown_order;
   ending = false;
   const MusicPosition& position = show.position;
   Pixel* const screen = show.screen;
   Pixel* const backdrop = show.backdrop;
   Pixel* const layer_a = show.layer_a;
   Pixel* const layer_b = show.layer_b;
-  // 1: order 0, black.
+  // 1: order 0, black. It reads before drawing, so its own read ends it.
   while (position.order < 1) {
+    begin_frame();
     read_position();
-    clear_black(screen);
+    if (draws(position.order >= 1)) clear_black(screen);
     present(1);
   }
   // 2: order 1, the staircase builds up; it paints every pixel.
   while (position.order < 2 && position.row < 48) {
+    begin_frame();
     read_position();
-    draw_staircase(position.time, position.row, position.order, screen);
+    if (draws(position.order >= 2 || position.row >= 48))
+      draw_staircase(position.time, position.row, position.order, screen);
     present(2);
   }
   // 3: order 1 from row 48: the finished staircase becomes the backdrop, the screen
   // still shows the last frame of the build.
   while (position.order < 2) {
-    draw_staircase(position.time, 48, position.order, backdrop);
+    begin_frame();
+    if (draws(next_reaches(2))) draw_staircase(position.time, 48, position.order, backdrop);
     present(3);
     read_position();
   }
   draw_figure(2, layer_b);
   // 4: order 2, the figure grows over the staircase.
   while (position.order < 3) {
-    clear_key(layer_a);
-    scaled_figure();
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    blend_canvas(layer_a);
+    begin_frame();
+    const bool draw = draws(next_reaches(3));
+    if (draw) {
+      clear_key(layer_a);
+      scaled_figure();
+      copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+      blend_canvas(layer_a);
+    }
     present(4);
-    clear_black(screen);
+    if (draw) clear_black(screen);
     read_position();
   }
   // 5: orders 3 to 7, the figure's stages; a noise panel opens behind it in order 7.
   while (position.order < 8) {
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    clear_black(layer_b);
-    draw_figure(position.order, layer_b);
-    if (position.order == 7) {
-      reveal_alpha(show.random, position.time, position.row, position.order, layer_a);
-      blend_canvas(layer_a);
+    begin_frame();
+    const bool draw = draws(next_reaches(8));
+    if (draw) {
+      copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+      clear_black(layer_b);
+      draw_figure(position.order, layer_b);
     }
-    blend_canvas(layer_b);
-    if (position.order == 4 && position.row > 32) text_strip(1, 0, 325);
+    if (position.order == 7) {
+      reveal_alpha(show.random, position.time, position.row, position.order, draw ? layer_a : nullptr);
+      if (draw) blend_canvas(layer_a);
+    }
+    if (draw) {
+      blend_canvas(layer_b);
+      if (position.order == 4 && position.row > 32) text_strip(1, 0, 325);
+    }
     present(5);
     read_position();
   }
-  // 6: order 8, everything fades while the figure slides down; the fades compound.
+  // 6: order 8, everything fades while the figure slides down; the fades compound, so a
+  // rehearsal keeps fading what a later shown frame sees: the figure only at the next
+  // order, the staircase until the portrait's scene, if no veil covers it first.
   while (position.order < 9) {
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    reveal_alpha(show.random, position.time, position.row, position.order, layer_a);
-    blend_canvas(layer_a);
+    begin_frame();
+    const bool draw = draws(next_reaches(9));
+    if (draw) copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+    reveal_alpha(show.random, position.time, position.row, position.order, draw ? layer_a : nullptr);
+    if (draw) blend_canvas(layer_a);
     const int percent = fade_percent(position.row);
-    fade_canvas(backdrop, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
-    fade_canvas(layer_b, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
-    blend_canvas(layer_b, 4 * position.row);
-    if (position.row > 32) text_strip(2, 0, 256);
+    if (draw || first_shown <= 13) fade_canvas(backdrop, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
+    if (draw || first_shown == 9) fade_canvas(layer_b, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
+    if (draw) {
+      blend_canvas(layer_b, 4 * position.row);
+      if (position.row > 32) text_strip(2, 0, 256);
+    }
     present(6);
     read_position();
   }
-  // 7: order 9, flicker under a noise veil that thins over 16 rows.
+  // 7: order 9, flicker under a noise veil that thins over 16 rows. The last veil stays in
+  // the backdrop until the portrait's scene draws over it.
   while (position.order < 10) {
-    flicker();
+    begin_frame();
+    const bool draw = draws(next_reaches(10));
+    flicker(draw ? screen : nullptr);
     if (position.row < 16) {
-      fill_noise(backdrop, static_cast<int>((1 - position.row * 0.0625) * 255), show.random);
-      blend_canvas(backdrop);
+      const int alpha = static_cast<int>((1 - position.row * 0.0625) * 255);
+      if (draw || (first_shown >= 10 && first_shown <= 13))
+        fill_noise(backdrop, alpha, show.random);
+      else
+        skip_random(show.random, SCREEN_PIXELS);
+      if (draw) blend_canvas(backdrop);
     }
-    frame_corners();
+    if (draw) frame_corners();
     present(7);
-    clear_ground(screen);
+    if (draw) clear_ground(screen);
     read_position();
   }
   // 8: orders 10 to 12, rings with text under the flicker.
@@ -297,26 +346,36 @@ void run_timeline() {
       {11, 6, 0, 96, 16}, {11, 7, 0, 128, 32}, {12, 11, 0, 32, 0},  {12, 9, 0, 64, 32},
   };
   while (position.order < 13) {
-    rings();
-    text_strips(ring_texts, sizeof ring_texts / sizeof ring_texts[0]);
-    flicker();
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(13));
+    if (draw) {
+      rings();
+      text_strips(ring_texts, sizeof ring_texts / sizeof ring_texts[0]);
+    }
+    flicker(draw ? screen : nullptr);
+    if (draw) frame_corners();
     present(8);
-    clear_ground(screen);
+    if (draw) clear_ground(screen);
     read_position();
   }
   // The portrait's slide is timed from here, even when its phase is skipped.
   show.phase_start = position.time;
   // 9: order 13, the portrait slides in over the rings.
   while (position.order < 14) {
-    rings();
-    flicker();
-    bubbles_and_portrait();
-    blend_canvas(backdrop);
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(14));
+    if (draw) rings();
+    flicker(draw ? screen : nullptr);
+    bubbles_and_portrait(draw ? backdrop : nullptr);
+    if (draw) {
+      blend_canvas(backdrop);
+      frame_corners();
+    }
     present(9);
-    clear_ground(screen);
-    clear_ground(backdrop);
+    if (draw) {
+      clear_ground(screen);
+      clear_ground(backdrop);
+    }
     read_position();
   }
   // 10: orders 14 to 16, star and polygons behind the bubbles and the portrait.
@@ -325,79 +384,111 @@ void run_timeline() {
       {15, 18, 0, 86, 16}, {15, 19, 20, 25, 32}, {16, 11, 0, 25, 0},     {16, 20, 0, 51, 32},
   };
   while (position.order < 17) {
-    clear_ground(screen);
-    order_polygon();
-    bubbles_and_portrait();
-    blend_canvas(backdrop);
-    frame_corners();
-    text_strips(polygon_texts, sizeof polygon_texts / sizeof polygon_texts[0]);
+    begin_frame();
+    const bool draw = draws(next_reaches(17));
+    if (draw) {
+      clear_ground(screen);
+      order_polygon();
+    }
+    bubbles_and_portrait(draw ? backdrop : nullptr);
+    if (draw) {
+      blend_canvas(backdrop);
+      frame_corners();
+      text_strips(polygon_texts, sizeof polygon_texts / sizeof polygon_texts[0]);
+    }
     present(10);
-    clear_ground(backdrop);
+    if (draw) clear_ground(backdrop);
     read_position();
   }
   // 11: order 17, the polygon shrinks away and the hills rise.
   while (position.order < 18) {
-    clear_ground(backdrop);
+    begin_frame();
+    const bool draw = draws(next_reaches(18));
+    if (draw) clear_ground(backdrop);
     if (position.row < 32) {
-      const int i = polygon_angle();
-      polygon(position.row / 16 + 3, 120 + ((sin_table[i] * 50) >> 12) - position.row,
-              120 + ((cos_table[i] * 50) >> 12) - position.row, 10);
-      bubbles_and_portrait();
+      if (draw) {
+        const int i = polygon_angle();
+        polygon(position.row / 16 + 3, 120 + ((sin_table[i] * 50) >> 12) - position.row,
+                120 + ((cos_table[i] * 50) >> 12) - position.row, 10);
+      }
+      bubbles_and_portrait(draw ? backdrop : nullptr);
     }
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    hills();
-    frame_corners();
+    if (draw) copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+    hills(draw ? screen : nullptr);
+    if (draw) frame_corners();
     present(11);
     read_position();
   }
   respawn_hill_particles();
-  // 12: orders 18 to 20, hills, bubbles and columns.
+  // 12: orders 18 to 20, hills, bubbles and columns. The last frame's column 0 stays on
+  // through the greetings.
   while (position.order < 21) {
-    clear_ground(screen);
-    hills();
-    text_strip(21, 0, 51);
-    if (position.order == 20) text_strip(22, 0, 358);
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(21));
+    if (draw) clear_ground(screen);
+    hills(draw ? screen : nullptr);
+    if (draw) {
+      text_strip(21, 0, 51);
+      if (position.order == 20) text_strip(22, 0, 358);
+      frame_corners();
+    }
     present(12);
     read_position();
   }
   show.greeting_base_order = position.order;
-  // 13: orders 21 to 24, greetings over the hangers; column 0 keeps what was there.
+  // 13: orders 21 to 24, greetings over the hangers; column 0 keeps what was there. A
+  // rehearsal draws none of it: column 0 gains only the corners, which every frame after
+  // draws alike.
   while (position.order < 25) {
-    blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
+    begin_frame();
+    const bool draw = draws(false);
+    if (draw) blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
     read_position();
-    greeting_logos();
-    frame_corners();
+    if (draw) {
+      greeting_logos();
+      frame_corners();
+    }
     present(13);
   }
   // 14: order 25, the final picture wipes down over the logos.
   while (position.order < 26) {
-    blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
+    begin_frame();
+    const bool draw = draws(next_reaches(26));
+    if (draw) blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
     read_position();
-    greeting_logos();
-    blit(img_final, FULL_WIDTH, std::min(wipe_rows(position.row), FULL_HEIGHT), screen, 0, 0, 0);
-    frame_corners();
+    if (draw) {
+      greeting_logos();
+      blit(img_final, FULL_WIDTH, std::min(wipe_rows(position.row), FULL_HEIGHT), screen, 0, 0, 0);
+      frame_corners();
+    }
     present(14);
-    clear_black(screen);
+    if (draw) clear_black(screen);
     read_position();
   }
   // 15: orders 26 to 28, credits, flashing negative on two rows of every eight.
   while (position.order < 29) {
-    blit(img_final, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
-    text_strip(23, 0, 332);
-    credits();
-    if ((position.order == 27 || position.order == 28) && position.row % 8 < 2)
-      invert_canvas(screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(29));
+    if (draw) {
+      blit(img_final, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
+      text_strip(23, 0, 332);
+      credits();
+      if ((position.order == 27 || position.order == 28) && position.row % 8 < 2)
+        invert_canvas(screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+      frame_corners();
+    }
     present(15);
-    clear_black(screen);
+    if (draw) clear_black(screen);
     read_position();
   }
   // 16: order 29, black until row 60.
   if (position.order == 29) {
     while (position.row < 60) {
-      clear_black(screen);
-      frame_corners();
+      begin_frame();
+      if (draws(true)) {
+        clear_black(screen);
+        frame_corners();
+      }
       present(16);
       read_position();
       if (position.order != 29) break;

@@ -9,8 +9,10 @@
 constexpr int LAST_ORDER = 29;
 
 // The sixteen phases, from the position of the first read to the end, drawing into the
-// show (app/show.h).
-void run_timeline();
+// show (app/show.h). The frames before the first of first_shown_order, which the music's
+// cue made rehearsals, are run too but not presented; they draw only what a shown frame
+// sees, and move everything else on exactly as a run from the start does.
+void run_timeline(int first_shown_order = 0);
 // Order 8's fade at a row (100 at row 0, 1 at row 63 and held there), and order 25's
 // wipe in rows (6 a row, held at the canvas height).
 int fade_percent(int row);
@@ -19,6 +21,10 @@ int wipe_rows(int row);
 // position at a time.
 int greeting_slot(int logo, int n, int row);
 void greeting_position(int logo, int time, int* x, int* y);
+
+// Ends the show as Escape does: the frame being drawn is not presented, and the
+// timeline returns as at the end of the music.
+void end_show();
 
 // Called after every presented frame with the phase (1..16) that presented it; tests
 // watch the timeline through it.

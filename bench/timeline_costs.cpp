@@ -69,6 +69,30 @@ double whole_production_speed(double (*now_us)()) {
   return show.position.time / 1000.0 / ((now_us() - start) / 1e6);
 }
 
+namespace {
+double shown_at = 0;
+void first_shown(int, const MusicPosition&) {
+  shown_at = clock_us();
+  end_show();
+}
+}  // namespace
+
+StartCost measure_start(int order, double (*now_us)()) {
+  music_use_layer(nullptr);
+  reset_show();
+  if (music_init(MODULE_PATH) != 0) std::abort();
+  display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
+  clock_us = now_us;
+  set_frame_observer(first_shown);
+  const double start = now_us();
+  if (!start_playing(order)) std::abort();
+  const double cued = now_us();
+  run_timeline(order);
+  set_frame_observer(nullptr);
+  stop_playing();
+  return {(cued - start) / 1000, (shown_at - cued) / 1000, show.frame - 1};
+}
+
 CostSummary summarize(std::vector<double> costs) {
   if (costs.empty()) return {0, 0, 0};
   std::sort(costs.begin(), costs.end());

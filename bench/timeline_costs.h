@@ -60,6 +60,16 @@ std::map<int, std::vector<double>> measure_phase_costs(double (*now_us)());
 // recorded: music seconds per wall second.
 double whole_production_speed(double (*now_us)());
 
+// What a start at an order costs until its first frame is shown: the music mixed silently
+// up to it, then the earlier frames rehearsed. Offline at 60 fps, after
+// prepare_measurements.
+struct StartCost {
+  double cue_ms;
+  double rehearsal_ms;
+  int64_t rehearsed_frames;
+};
+StartCost measure_start(int order, double (*now_us)());
+
 struct CostSummary {
   size_t frames;
   double median_us;

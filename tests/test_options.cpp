@@ -72,13 +72,14 @@ TEST(Options, TheUsageHasALineForEveryOptionOfTheBuild) {
 }
 
 TEST(Options, ValuesLandInTheirFields) {
-  const Parsed p = parse({"--window", "--depth", "24", "--render", "--fps", "30", "--frames", "a.tsv", "--wav", "b.wav",
-                          "--snapshot", "3:12:c.png", "--snapshot", "4:0:d:e.png"});
+  const Parsed p = parse({"--window", "--depth", "24", "--render", "--fps", "30", "--start", "17", "--frames", "a.tsv",
+                          "--wav", "b.wav", "--snapshot", "3:12:c.png", "--snapshot", "4:0:d:e.png"});
   ASSERT_EQ(p.result, OptionsResult::Run);
   EXPECT_TRUE(p.options.windowed);
   EXPECT_EQ(p.options.depth, 24);
   EXPECT_TRUE(p.options.offline);
   EXPECT_EQ(p.options.fps, 30);
+  EXPECT_EQ(p.options.start_order, 17);
   EXPECT_EQ(p.options.frames_path, "a.tsv");
   EXPECT_EQ(p.options.wav_path, "b.wav");
   ASSERT_EQ(p.options.snapshots.size(), 2u);
@@ -101,7 +102,7 @@ TEST(Options, WrongValuesAreRefusedAtTheEdgesOfTheirRanges) {
                                                                                     {"--fps"},
                                                                                     {"-fps", "30"}})
     EXPECT_EQ(parse(args).result, OptionsResult::ExitUsage) << args[0] << " " << (args.size() > 1 ? args[1] : "");
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"--fps", "1"}, {"--fps", "1000"}, {"--snapshot", "255:255:x.png"}})
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--fps", "1"}, {"--fps", "1000"}, {"--start", "0"}, {"--start", "29"}, {"--snapshot", "255:255:x.png"}})
     EXPECT_EQ(parse(args).result, OptionsResult::Run) << args[0] << " " << args[1];
 }
