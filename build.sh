@@ -19,8 +19,7 @@ case $mode in
     exec ./build/orvel "$@"
     ;;
   test)
-    ctest --test-dir build --output-on-failure -j"$jobs" -LE slow
-    ctest --test-dir build --output-on-failure -L slow
+    ctest --test-dir build --output-on-failure -j"$jobs"
     # The page: the same core built to WebAssembly, tested in headless Chromium.
     web/build-site.sh build build-web
     web/test/run.sh build build-web
@@ -38,7 +37,7 @@ case $mode in
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON -DORVEL_BENCH=OFF >/dev/null
     cmake --build build-asan -j"$jobs"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-      ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE "slow|nosan"
+      ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE nosan
     ;;
   web)
     web/build-site.sh build build-web
