@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/assets.h"
+#include "app/layout.h"
 #include "app/record.h"
 #include "app/show.h"
 #include "display/display.h"
@@ -83,14 +84,10 @@ void text_strip(int n, int x, int y) {
   blit(img_text + (n - 1) * TEXT_PIXELS, TEXT_WIDTH, TEXT_HEIGHT, show.screen, x, y, 1);
 }
 
-struct TimedStrip {
-  int order, strip, x, y, after_row;  // shown while row > after_row
-};
-
-void text_strips(const TimedStrip* strips, int count) {
-  for (int i = 0; i < count; ++i)
-    if (strips[i].order == show.position.order && show.position.row > strips[i].after_row)
-      text_strip(strips[i].strip, strips[i].x, strips[i].y);
+template <size_t N>
+void text_strips(const TimedStrip (&strips)[N]) {
+  for (const TimedStrip& s : strips)
+    if (s.order == show.position.order && show.position.row > s.after_row) text_strip(s.strip, s.x, s.y);
 }
 
 void draw_figure(int stage, Pixel* canvas) {
@@ -149,9 +146,6 @@ void order_polygon() {
     polygon(show.position.row / 16 + 3, swing_a, swing_b, 10);
 }
 
-double sin_degrees(int d) { return std::sin(d * 0.017453); }
-double cos_degrees(int d) { return std::cos(d * 0.017453); }
-
 void greeting_logos() {
   const int n = show.position.order - show.greeting_base_order;
   for (int logo = 0; logo < 5; ++logo) {
@@ -164,20 +158,22 @@ void greeting_logos() {
 
 void credits() {
   const int row = show.position.row;
-  auto credit = [](const Pixel* picture, int x, int y) {
-    blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, show.screen, x, y, 1);
+  static const Pixel* const pictures[7] = {img_credit1, img_credit2, img_credit3, img_credit4,
+                                           img_credit5, img_credit6, img_credit7};
+  auto credit = [](int n) {
+    blit(pictures[n - 1], CREDIT_WIDTH, CREDIT_HEIGHT, show.screen, CREDIT_PLACES[n - 1].x, CREDIT_PLACES[n - 1].y, 1);
   };
   if (show.position.order == 27 && row >= 1 && row <= 31) {
-    credit(img_credit1, 0, 0);
-    credit(img_credit2, 0, 112);
-    credit(img_credit3, 0, 225);
+    credit(1);
+    credit(2);
+    credit(3);
   } else if (show.position.order == 27 && row >= 32) {
-    credit(img_credit4, 180, 67);
-    credit(img_credit5, 180, 158);
+    credit(4);
+    credit(5);
   } else if (show.position.order == 28 && row >= 1 && row <= 31) {
-    credit(img_credit6, 0, 203);
+    credit(6);
   } else if (show.position.order == 28 && row >= 32) {
-    credit(img_credit7, 20, 67);
+    credit(7);
   }
 }
 
@@ -188,35 +184,6 @@ int greeting_slot(int logo, int n, int row) {
   static const int distance[5] = {0, 5, 9, 18, 12};
   const int slot = (n * 64 + row / 4 + distance[logo]) % GREETING_COUNT;
   return slot < 0 ? slot + GREETING_COUNT : slot;
-}
-
-// Logo 1 on an ellipse, 2 and 3 swinging sideways, 4 and 5 up and down.
-void greeting_position(int logo, int time, int* x, int* y) {
-  const int u = (time / 5) % 360;
-  const int v = (time / 6 + 10) % 360;
-  const int w = (time / 6) % 360;
-  switch (logo) {
-    case 0:
-      *x = static_cast<int>(sin_degrees(u) * 50 + 60);
-      *y = static_cast<int>(cos_degrees(u) * 100 - 80);
-      break;
-    case 1:
-      *x = static_cast<int>(cos_degrees(v) * 50 + 60);
-      *y = -170;
-      break;
-    case 2:
-      *x = static_cast<int>(sin_degrees(v) * 50 + 60);
-      *y = 0;
-      break;
-    case 3:
-      *x = 180;
-      *y = static_cast<int>(cos_degrees(w) * 100 - 80);
-      break;
-    default:
-      *x = -30;
-      *y = static_cast<int>(sin_degrees(w) * 100 - 80);
-      break;
-  }
 }
 
 // Percent of the fade in order 8 at a row: 100 down to 1 over the 64 rows, held at 1
@@ -341,16 +308,12 @@ void run_timeline(int first_shown_order) {
     read_position();
   }
   // 8: orders 10 to 12, rings with text under the flicker.
-  static const TimedStrip ring_texts[] = {
-      {10, 3, 0, 256, 0}, {10, 4, 0, 288, 16}, {10, 5, 0, 320, 32}, {11, 8, 0, 64, 0},
-      {11, 6, 0, 96, 16}, {11, 7, 0, 128, 32}, {12, 11, 0, 32, 0},  {12, 9, 0, 64, 32},
-  };
   while (position.order < 13) {
     begin_frame();
     const bool draw = draws(next_reaches(13));
     if (draw) {
       rings();
-      text_strips(ring_texts, sizeof ring_texts / sizeof ring_texts[0]);
+      text_strips(RING_TEXTS);
     }
     flicker(draw ? screen : nullptr);
     if (draw) frame_corners();
@@ -379,10 +342,6 @@ void run_timeline(int first_shown_order) {
     read_position();
   }
   // 10: orders 14 to 16, star and polygons behind the bubbles and the portrait.
-  static const TimedStrip polygon_texts[] = {
-      {14, 13, 180, 0, 0}, {14, 14, 0, 29, 16},  {14, 15, -180, 59, 32}, {14, 16, -180, 88, 48}, {15, 17, 0, 51, 0},
-      {15, 18, 0, 86, 16}, {15, 19, 20, 25, 32}, {16, 11, 0, 25, 0},     {16, 20, 0, 51, 32},
-  };
   while (position.order < 17) {
     begin_frame();
     const bool draw = draws(next_reaches(17));
@@ -394,7 +353,7 @@ void run_timeline(int first_shown_order) {
     if (draw) {
       blend_canvas(backdrop);
       frame_corners();
-      text_strips(polygon_texts, sizeof polygon_texts / sizeof polygon_texts[0]);
+      text_strips(POLYGON_TEXTS);
     }
     present(10);
     if (draw) clear_ground(backdrop);
@@ -471,7 +430,7 @@ void run_timeline(int first_shown_order) {
     const bool draw = draws(next_reaches(29));
     if (draw) {
       blit(img_final, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
-      text_strip(23, 0, 332);
+      text_strip(23, FINAL_TEXT_PLACE.x, FINAL_TEXT_PLACE.y);
       credits();
       if ((position.order == 27 || position.order == 28) && position.row % 8 < 2)
         invert_canvas(screen, SCREEN_WIDTH, SCREEN_HEIGHT);

@@ -17,10 +17,9 @@ void run_timeline(int first_shown_order = 0);
 // wipe in rows (6 a row, held at the canvas height).
 int fade_percent(int row);
 int wipe_rows(int row);
-// The greeting slot of logo 0..4 at n orders past greeting_base_order, and the logo's
-// position at a time.
+// The greeting slot of logo 0..4 at n orders past greeting_base_order (the logo's
+// position is in app/layout.h).
 int greeting_slot(int logo, int n, int row);
-void greeting_position(int logo, int time, int* x, int* y);
 
 // Ends the show as Escape does: the frame being drawn is not presented, and the
 // timeline returns as at the end of the music.

@@ -7,12 +7,6 @@ namespace {
 
 constexpr int BUBBLE_STRETCH = 13;
 
-// Positions and lives move by time differences; a clock jump far outside a run must
-// not overflow them.
-int32_t add_clamped(int32_t value, int64_t delta) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value + delta, INT32_MIN, INT32_MAX));
-}
-
 }  // namespace
 
 int bubble_radius(int life) { return static_cast<int>((life * 0.006666666666666667 + 0.8) * 7.0); }

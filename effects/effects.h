@@ -48,6 +48,16 @@ void draw_hills(HillsState& state, Particle* particles, Random& random, int phas
                 Pixel* canvas);
 
 // ---- outfits, flicker and reveal ----
+// A picture's top-left corner on the canvas.
+struct Place {
+  int x, y;
+};
+// Where the standing figure's pieces go; the picture maker draws each piece there too.
+constexpr Place TROUSERS_PLACE{175, 301};
+constexpr Place BRA_LEFT_PLACE{150, 242};
+constexpr Place BRA_RIGHT_PLACE{318, 242};
+constexpr Place SHIRT_PLACE{173, 225};
+constexpr Place CAP_PLACE{100, 118};
 // The clothed figure: stages 2..8 draw (others nothing), with a bounce on every eighth
 // row in some stages and a sway on rows 5..15 and 37..47 of stages 5..7.
 void draw_outfits(int time, int row, int stage, Pixel* canvas, Image cap, Image shirt, Image bra_left, Image bra_right,

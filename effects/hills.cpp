@@ -16,10 +16,6 @@ struct Strip {
 // Back to front: the wide strip first, the small far ones last.
 constexpr Strip STRIPS[HILL_STRIPS] = {{209, 1, 2}, {341, 2, 3}, {128, 2, 4}, {73, 3, 5}, {426, 3, 6}};
 
-int32_t add_clamped(int32_t value, int64_t delta) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value + delta, INT32_MIN, INT32_MAX));
-}
-
 // trunc((1 - value / 32) * span); held to a sane range for rows no pattern has.
 int rise(int value, int span) {
   const double r = (1.0 - value * 0.03125) * span;

@@ -48,22 +48,23 @@ void draw_outfits(int time, int row, int stage, Pixel* canvas, Image cap, Image 
   if (stage < 2 || stage > 8) return;
   if (sways(stage, row)) {
     const int a = modulo(time, 360);
-    const int sway_low = static_cast<int>(std::sin((a + 180) * 0.017453) * 5.0);
-    const int sway_high = static_cast<int>(std::sin(a * 0.017453) * 5.0);
+    const int sway_low = static_cast<int>(std::sin((a + 180) * DEGREE_TO_RADIAN) * 5.0);
+    const int sway_high = static_cast<int>(std::sin(a * DEGREE_TO_RADIAN) * 5.0);
     const int b = modulo(row, 8);
     turned(trousers, std::min(trousers.height, TROUSERS_SWAY_ROWS), canvas, 256, 333, sway_low);
-    blended(bra_left, canvas, 150, 242 - b);
-    blended(bra_right, canvas, 318, 242 - b);
+    blended(bra_left, canvas, BRA_LEFT_PLACE.x, BRA_LEFT_PLACE.y - b);
+    blended(bra_right, canvas, BRA_RIGHT_PLACE.x, BRA_RIGHT_PLACE.y - b);
     turned(shirt, shirt.height, canvas, 256, 270, sway_high);
     turned(cap, cap.height, canvas, 257, 189, sway_high);
     return;
   }
   const bool bounce = bounces(stage, row);
-  blended(trousers, canvas, 175, 301);
-  blended(bra_left, canvas, 150, 242);
-  blended(bra_right, canvas, 318, 242);
-  blended(shirt, canvas, 173, bounce ? 227 : 225);
-  blended(cap, canvas, 100, bounce ? 122 : 118);
+  // On a bounce the shirt drops 2 rows and the cap 4.
+  blended(trousers, canvas, TROUSERS_PLACE.x, TROUSERS_PLACE.y);
+  blended(bra_left, canvas, BRA_LEFT_PLACE.x, BRA_LEFT_PLACE.y);
+  blended(bra_right, canvas, BRA_RIGHT_PLACE.x, BRA_RIGHT_PLACE.y);
+  blended(shirt, canvas, SHIRT_PLACE.x, SHIRT_PLACE.y + (bounce ? 2 : 0));
+  blended(cap, canvas, CAP_PLACE.x, CAP_PLACE.y + (bounce ? 4 : 0));
 }
 
 void draw_flicker(FlickerState& state, int /*time*/, int row, int /*order*/, Image flicker_1, Image flicker_2,

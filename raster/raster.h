@@ -27,6 +27,11 @@ inline int32_t* const cos_table = trig_tables + 360;
 
 extern const int32_t palette[4][3];
 
+// Degrees to radians where the maths library's sine and cosine are used. Not pi / 180:
+// the scenes were tuned with this factor, which puts 90 degrees just short of a right
+// angle and 180 just short of a half turn.
+constexpr double DEGREE_TO_RADIAN = 0.017453;
+
 // The shared 31-bit generator. Its state is the only thing it keeps: whoever holds it
 // holds the sequence (the show keeps the one it draws from).
 constexpr int32_t RANDOM_SEED = 0x12345;
@@ -48,6 +53,13 @@ struct Particle {
 
 constexpr int PARTICLE_COUNT = 100;
 Particle spawn_particle(Random& random);
+
+// value + delta held to 32 bits: particles move by differences of the clock, and a jump
+// far outside a run must not overflow them.
+inline int32_t add_clamped(int32_t value, int64_t delta) {
+  const int64_t sum = value + delta;
+  return static_cast<int32_t>(sum < INT32_MIN ? INT32_MIN : sum > INT32_MAX ? INT32_MAX : sum);
+}
 
 // ---- canvas operations ----
 // Flat runs of packed Pixels (stride = width); none of them clips, the caller passes

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "image/bytes.h"
 #include "music/music.h"
 #include "support/run_program.h"
 #include "tools/itwriter/itwriter.h"
@@ -98,14 +99,11 @@ TEST(MusicFiles, CompressedSamplesAreRefusedWhenAnyBlockIsCut) {
     music_free();
 
     // Where the tone's blocks begin, from its header: the data is the file's last.
-    auto u32 = [&](size_t at) {
-      return whole[at] | whole[at + 1] << 8 | whole[at + 2] << 16 | static_cast<uint32_t>(whole[at + 3]) << 24;
-    };
+    auto u32 = [&](size_t at) { return load_le32(&whole[at]); };
     const size_t tone_header = u32(0xC0 + m.orders.size() + 1 + 4 * 2);
     ASSERT_EQ(u32(tone_header + 0x30), static_cast<uint32_t>(length));
     std::vector<size_t> starts;
-    for (size_t at = u32(tone_header + 0x48); at < whole.size(); at += 2 + (whole[at] | whole[at + 1] << 8))
-      starts.push_back(at);
+    for (size_t at = u32(tone_header + 0x48); at < whole.size(); at += 2 + load_le16(&whole[at])) starts.push_back(at);
     ASSERT_EQ(starts.size(), 4u);
 
     // Cut between two blocks, inside a length, just after one, inside the data.

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/assets.h"
+#include "app/layout.h"
 #include "app/timeline.h"
 #include "image/image.h"
 #include "support/png_read.h"
