@@ -9,6 +9,7 @@
 
 #include "app/capture.h"
 #include "app/crc32.h"
+#include "app/options.h"
 #include "app/png_writer.h"
 #include "display/display.h"
 

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/options.h"
 #include "music/music.h"
 #include "raster/raster.h"
+
+struct RunOptions;
 
 // "orvel: cannot write 'path'", with the reason after a colon when there is one.
 void report_unwritable(const std::string& path, const char* reason = nullptr);

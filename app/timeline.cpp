@@ -3,7 +3,6 @@
 #include "app/timeline.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "app/assets.h"
 #include "app/layout.h"
