@@ -23,10 +23,10 @@ case $mode in
   test)
     # orvel.exe and its package: the tests run it under Wine.
     windows/build.sh build build-windows
-    ctest --test-dir build --output-on-failure -j"$jobs" -LE "slow|live"
+    ctest --test-dir build --output-on-failure -j"$jobs" -LE live
     # The live tests play in real time against a sound server: alone, so that nothing
     # crowds them.
-    ctest --test-dir build --output-on-failure -L "slow|live"
+    ctest --test-dir build --output-on-failure -L live
     # The page: the same core built to WebAssembly, tested in headless Chromium.
     web/build-site.sh build build-web
     web/test/run.sh build build-web
@@ -44,7 +44,7 @@ case $mode in
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON -DORVEL_BENCH=OFF >/dev/null
     cmake --build build-asan -j"$jobs"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-      ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE "slow|nosan"
+      ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE nosan
     ;;
   web)
     web/build-site.sh build build-web

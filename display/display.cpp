@@ -9,7 +9,6 @@
 #endif
 
 #include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
 namespace {
@@ -24,6 +23,7 @@ struct LiveDisplay {
   bool video_started = false;
   bool saver_off = false;
   bool texture_lost = false;
+  bool end_requested = false;  // Escape or a close request came
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
@@ -254,15 +254,6 @@ int open_live(const char* title, int width, int height) {
   return 1;
 }
 
-void end_process() {
-  {
-    const QuietOutput quiet;
-    display_close();
-    // Audio, if the music runs on SDL too, stops before the exit handlers run.
-    SDL_Quit();
-  }
-  std::exit(0);
-}
 }  // namespace
 
 void display_configure(const DisplaySettings& s) { settings = s; }
@@ -284,16 +275,17 @@ int display_window_proc(const SDL_Event* event) {
   if (event == nullptr) return 0;
   switch (event->type) {
     case SDL_QUIT:
-      end_process();
+      live.end_requested = true;
       break;
     case SDL_KEYDOWN:
-      if (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) end_process();
+      if (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.scancode == SDL_SCANCODE_ESCAPE)
+        live.end_requested = true;
       break;
     case SDL_WINDOWEVENT:
       if (live.window == nullptr || event->window.windowID != SDL_GetWindowID(live.window)) break;
       switch (event->window.event) {
         case SDL_WINDOWEVENT_CLOSE:
-          end_process();
+          live.end_requested = true;
           break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
         case SDL_WINDOWEVENT_RESTORED:
@@ -380,6 +372,8 @@ void display_close() {
   restore_sdl_log();
   live = LiveDisplay{};
 }
+
+bool display_end_requested() { return live.end_requested; }
 
 int display_depth() { return live.window != nullptr ? live.depth : 0; }
 

@@ -52,6 +52,13 @@ int music_set_order(int32_t order) {
   return active->set_order(order);
 }
 
+int64_t music_cue(int32_t order) {
+  if (!song_loaded) return -1;
+  return active->cue(order);
+}
+
+bool music_rehearsal(MusicPosition* next) { return song_loaded && active->rehearsal(next); }
+
 void music_position(int32_t* row, int32_t* order) {
   if (!song_loaded) {
     *row = 0;

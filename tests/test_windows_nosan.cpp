@@ -16,7 +16,6 @@
 #include <sstream>
 #include <thread>
 
-#include "app/app.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 #include "support/xserver.h"

@@ -1,6 +1,8 @@
 // The page around the show: loads the code and the data with a progress bar, waits for a
 // click or a key (browsers allow sound only after one), runs the show, and offers it again
-// when it ends. With ?render&fps=N it runs the offline mode at once, with no sound.
+// when it ends. With ?render&fps=N it runs the offline mode at once, with no sound; with
+// ?start=N the show starts at that order. While it plays, the arrow keys (or Page Up and
+// Page Down) start it again at the next or the previous order.
 'use strict';
 (() => {
   const overlay = document.getElementById('overlay');
@@ -8,11 +10,15 @@
   const bar = document.getElementById('bar');
   const params = new URLSearchParams(location.search);
   const render = params.has('render') ? {fps: Math.max(1, Math.floor(Number(params.get('fps')) || 60))} : null;
+  const LAST_ORDER = 29;
+  const asked = Math.floor(Number(params.get('start')));
+  const startOrder = Number.isFinite(asked) ? Math.min(LAST_ORDER, Math.max(0, asked)) : 0;
 
   let state = 'loading';
   let compiled = null;    // the show's code, compiled once for every run
   let data = null;        // the pictures and the module
   let show = null;        // the running show's module object
+  let jump = null;        // the order the show starts again at once the running one has ended
 
   // The page's state is on its body for whoever watches it (the tests): loading, prompt,
   // running, ended or failed.
@@ -105,18 +111,20 @@
     else prompt('Click, or press Enter or Space, to start.');
   }
 
-  function start() {
-    if (state !== 'prompt' && !(render && state === 'loading')) return;
+  // A jump starts the next show on the sound of the one before.
+  function start(order = startOrder, context = null) {
+    if (!context && state !== 'prompt' && !(render && state === 'loading')) return;
     setState('running');
-    let context = null;
     if (!render) {
-      const AudioContextClass = window.AudioContext || window.webkitAudioContext;
-      try {
-        context = new AudioContextClass({sampleRate: 44100});
-      } catch (e) {
-        context = new AudioContextClass();  // the device's own rate; Web Audio resamples
+      if (!context) {
+        const AudioContextClass = window.AudioContext || window.webkitAudioContext;
+        try {
+          context = new AudioContextClass({sampleRate: 44100});
+        } catch (e) {
+          context = new AudioContextClass();  // the device's own rate; Web Audio resamples
+        }
+        context.resume().then(() => (document.body.dataset.audio = context.state));
       }
-      context.resume().then(() => (document.body.dataset.audio = context.state));
       overlay.hidden = true;
     } else {
       say(`Rendering offline at ${render.fps} frames per second…`);
@@ -124,6 +132,7 @@
     const settings = {
       orvelAudioContext: context,
       orvelRender: render,
+      orvelStart: order,
       orvelEscape: false,
       instantiateWasm(imports, done) {
         WebAssembly.instantiate(compiled, imports).then((instance) => done(instance));
@@ -146,6 +155,9 @@
 
   function ended(status, context) {
     show = null;
+    const next = jump;
+    jump = null;
+    if (next !== null && status === 0) return start(next, context);
     // The music stops with the show.
     if (context) context.close().then(() => (document.body.dataset.audio = context.state));
     if (render) {
@@ -166,12 +178,24 @@
     else if (document.documentElement.requestFullscreen) document.documentElement.requestFullscreen().catch(() => {});
   }
 
+  const step = {ArrowRight: 1, PageDown: 1, ArrowLeft: -1, PageUp: -1};
   document.addEventListener('keydown', (event) => {
     if (state === 'prompt' && (event.key === 'Enter' || event.key === ' ')) {
       event.preventDefault();
       start();
     } else if (state === 'running' && event.key === 'Escape' && show) {
+      jump = null;
       show.orvelEscape = true;
+    } else if (state === 'running' && !render && show && jump === null && step[event.key]) {
+      // The order being shown, one on or one back; the show ends as on Escape and starts
+      // again there.
+      event.preventDefault();
+      const at = show.orvelPosition ? show.orvelPosition[0] : show.orvelStart;
+      const target = Math.min(LAST_ORDER, Math.max(0, at + step[event.key]));
+      if (target !== at) {
+        jump = target;
+        show.orvelEscape = true;
+      }
     } else if (event.key === 'f' || event.key === 'F') {
       toggleFullscreen();
     }
