@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/crc32.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 #include "support/xserver.h"
