@@ -1,9 +1,14 @@
 // The audio output on a PulseAudio server (or PipeWire's PulseAudio service): a playback
 // stream of our own, fed from the server's requests. What is heard comes from the server's
-// own timing, interpolated between its updates: the sample at the sink's output now, its
-// latency and the device's included.
+// own timing reports, asked for every few frames: the sample at the sink's output, its
+// latency and the device's included, carried forward at the stream's rate. libpulse's own
+// interpolation drifts by up to 10 ms on PipeWire between its sparse updates (measured, see
+// bench/RESULTS.md); the median of recent reports does not.
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 
@@ -14,7 +19,15 @@ namespace {
 
 // The buffer we ask the server to keep filled: sized by measurement, see bench/RESULTS.md.
 // PULSE_LATENCY_MSEC, when set, overrides it as for every PulseAudio client.
-constexpr int TARGET_FRAMES = 2048;
+constexpr int TARGET_FRAMES = 4096;
+// Timing reports: one asked for at most this often, the last REPORTS kept.
+constexpr int64_t ASK_EVERY_NS = 20000000;
+constexpr int REPORTS = 25;
+
+int64_t now_ns() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 struct Output {
   pa_threaded_mainloop* loop = nullptr;
@@ -27,6 +40,14 @@ struct Output {
   int64_t underflows = 0;
   int64_t written = 0;  // frames handed to the stream
   int64_t heard = 0;
+  // Where the sink was in the stream at each recent report, as an offset from the steady
+  // clock in frames: the sink plays at the stream's rate, so any one of them places the
+  // sample heard now; their median stands against the reports' jitter.
+  std::array<double, REPORTS> offsets{};
+  int reports = 0;
+  int next_report = 0;
+  bool asking = false;
+  int64_t asked_ns = 0;
 };
 Output* out = nullptr;
 
@@ -61,7 +82,49 @@ void on_write(pa_stream* stream, size_t bytes, void*) {
   }
 }
 
-void on_underflow(pa_stream*, void*) { ++out->underflows; }
+// A dropout stops the sink's progress through the stream, which then goes on from a new
+// offset: the reports before it no longer place the sample heard.
+void on_underflow(pa_stream*, void*) {
+  ++out->underflows;
+  out->reports = 0;
+}
+
+// When the server took the figures of a report, on the steady clock. A server on this
+// machine stamps them itself, on the wall clock; another one took them some time between
+// the request and the answer.
+double report_time(const pa_timing_info& info) {
+  const int64_t now = now_ns();
+  if (!info.synchronized_clocks) return (static_cast<double>(out->asked_ns) + static_cast<double>(now)) / 2;
+  const double wall_now = static_cast<double>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count());
+  const double stamped =
+      static_cast<double>(info.timestamp.tv_sec) * 1e9 + static_cast<double>(info.timestamp.tv_usec) * 1e3;
+  return static_cast<double>(now) - (wall_now - stamped);
+}
+
+// Runs in the mainloop's thread with its lock held.
+void on_timing(pa_stream* stream, int success, void*) {
+  if (!out || stream != out->stream) return;
+  out->asking = false;
+  const pa_timing_info* info = success ? pa_stream_get_timing_info(stream) : nullptr;
+  if (!info || info->read_index_corrupt || !info->playing) return;
+  const double at = report_time(*info);
+  const double played =
+      static_cast<double>(info->read_index / 4) - static_cast<double>(info->sink_usec) * out->rate / 1e6;
+  out->offsets[out->next_report] = played - at * out->rate / 1e9;
+  out->next_report = (out->next_report + 1) % REPORTS;
+  out->reports = std::min(out->reports + 1, REPORTS);
+}
+
+void ask_timing(int64_t now) {
+  if (out->asking || now - out->asked_ns < ASK_EVERY_NS) return;
+  pa_operation* op = pa_stream_update_timing_info(out->stream, on_timing, nullptr);
+  if (!op) return;
+  pa_operation_unref(op);
+  out->asking = true;
+  out->asked_ns = now;
+}
 
 void close_stream() {
   if (!out->stream) return;
@@ -150,9 +213,8 @@ bool open_stream() {
   attr.prebuf = static_cast<uint32_t>(-1);
   attr.minreq = static_cast<uint32_t>(-1);
   attr.fragsize = static_cast<uint32_t>(-1);
-  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
-                                                    PA_STREAM_ADJUST_LATENCY);
-  if (pa_stream_connect_playback(out->stream, nullptr, &attr, flags, nullptr, nullptr) < 0) return false;
+  if (pa_stream_connect_playback(out->stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0)
+    return false;
   for (;;) {
     const pa_stream_state_t state = pa_stream_get_state(out->stream);
     if (state == PA_STREAM_READY) return true;
@@ -167,22 +229,28 @@ void play(bool on) {
   close_stream();
   out->heard = 0;
   out->written = 0;
+  out->reports = 0;
+  out->asking = false;
   if (on && !out->lost && !open_stream()) out->lost = true;
   pa_threaded_mainloop_unlock(out->loop);
 }
 
-// The stream's time is the sample at the sink's output now; the server's timing updates
-// come every few milliseconds and libpulse interpolates between them.
+// Between reports the sample heard moves on with the steady clock. Before the first report
+// of a run, and after a dropout until the next, the last good answer stands.
 int64_t heard() {
   if (!out) return 0;
   pa_threaded_mainloop_lock(out->loop);
-  pa_usec_t at = 0;
-  if (out->stream && !out->lost && pa_stream_get_time(out->stream, &at) == 0) {
-    // A time past what was written is no time the stream has had (libpulse reports such
-    // while its timing data is being rebuilt): the last good one stands.
-    const int64_t h =
-        static_cast<int64_t>(at / 1000) * out->rate / 1000 + static_cast<int64_t>(at % 1000) * out->rate / 1000000;
-    if (h > out->heard && h <= out->written) out->heard = h;
+  if (out->stream && !out->lost) {
+    const int64_t now = now_ns();
+    ask_timing(now);
+    if (out->reports > 0) {
+      std::array<double, REPORTS> sorted = out->offsets;
+      std::nth_element(sorted.begin(), sorted.begin() + out->reports / 2, sorted.begin() + out->reports);
+      const double h = sorted[out->reports / 2] + static_cast<double>(now) * out->rate / 1e9;
+      // Nothing past what was written has been played.
+      const int64_t frames = std::min(static_cast<int64_t>(h), out->written);
+      if (frames > out->heard) out->heard = frames;
+    }
   }
   const int64_t h = out->heard;
   pa_threaded_mainloop_unlock(out->loop);

