@@ -46,13 +46,19 @@ EM_JS(int, page_hidden, (), { return document.hidden ? 1 : 0; });
 
 // A hidden page gets no animation frames, also when it is hidden while waiting for one:
 // a timer stands in, so that the timeline keeps reading the clock and the music keeps
-// being fed.
-EM_ASYNC_JS(void, page_next_frame, (), {
-  await new Promise(resolve => {
+// being fed. Escape's exit unwinds out of the wake-up as emscripten's ExitStatus: the
+// show's end, not an error, so it goes no further.
+EM_JS(void, page_next_frame, (), {
+  Asyncify.handleSleep(wakeUp => {
     let waiting = true;
     const go = () => {
-      if (waiting) resolve();
+      if (!waiting) return;
       waiting = false;
+      try {
+        wakeUp();
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
     };
     if (!document.hidden) requestAnimationFrame(go);
     setTimeout(go, document.hidden ? 25 : 100);
