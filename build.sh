@@ -21,7 +21,7 @@ case $mode in
   test)
     ctest --test-dir build --output-on-failure -j"$jobs" -LE slow
     ctest --test-dir build --output-on-failure -L slow
-    # The page: the same core built to WebAssembly, tested in headless Chromium.
+    # The page: the same core built to WebAssembly, tested in headless Chromium and Firefox.
     web/build-site.sh build build-web
     web/test/run.sh build build-web
     # The GIF decoder under libFuzzer for 60 s, seeded with the files the tests wrote.
