@@ -81,7 +81,12 @@ void display_configure(const DisplaySettings& s) { settings = s; }
 
 int display_open(const char* title, int width, int height) {
   if (width != SCREEN_WIDTH || height != SCREEN_HEIGHT || is_open) return 0;
-  if (settings.mode == DisplayMode::Live && !page_canvas_open(title != nullptr ? title : "")) return 0;
+  if (settings.mode == DisplayMode::Live) {
+    if (!page_canvas_open(title != nullptr ? title : "")) return 0;
+    // The pictures and the music were just loaded, in one long stretch: the page gets its
+    // turn before the show starts.
+    page_breathe();
+  }
   is_open = true;
   breathed_ms = emscripten_get_now();
   return 1;

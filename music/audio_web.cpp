@@ -18,9 +18,13 @@
 namespace {
 
 constexpr int CHUNK_FRAMES = 2048;  // 46 ms a buffer
-// Fed ahead of what is heard; a hidden page is woken less often. Silent, only far enough
-// for the position to be known.
+// Fed ahead of what is heard; a hidden page is woken less often. Below MIN_LEAD the feed
+// catches up at once; above it a read feeds at most FEED_STEP chunks, so that no frame of
+// the show does the mixing of many (after a stalled frame, or at the start). Silent, only
+// far enough for the position to be known.
 constexpr double LEAD_SECONDS = 0.5;
+constexpr double MIN_LEAD_SECONDS = 0.2;
+constexpr int FEED_STEP_CHUNKS = 2;
 constexpr double HIDDEN_LEAD_SECONDS = 3.0;
 constexpr int SILENT_LEAD_FRAMES = CHUNK_FRAMES;
 
@@ -40,6 +44,8 @@ struct Output {
 };
 Output output;
 int16_t chunk[CHUNK_FRAMES * 2];
+float left[CHUNK_FRAMES];  // the chunk as Web Audio takes it
+float right[CHUNK_FRAMES];
 
 // clang-format off
 // Firefox's outputLatency can block the page for good (it waits on its sound server while
@@ -51,7 +57,7 @@ EM_JS(int, web_audio_open, (), {
   const context = Module.orvelAudioContext;
   if (!context) return 0;
   const gecko = navigator.userAgent.includes('Gecko/');
-  Module.orvelAudio = {context: context, start: 0, end: 0, sources: new Set(),
+  Module.orvelAudio = {context: context, start: 0, end: 0, sources: new Set(), free: [],
     latency: gecko ? () => 0 : () => context.outputLatency || context.baseLatency || 0};
   return 1;
 });
@@ -87,20 +93,20 @@ EM_JS(void, web_audio_delay, (double seconds), { Module.orvelAudio.start += seco
 
 EM_JS(int, web_audio_hidden, (), { return document.hidden ? 1 : 0; });
 
-EM_JS(void, web_audio_schedule, (const int16_t* samples, int frames, double first, int rate), {
+// Buffers come back to a pool when their sound has played: a new one for each chunk would
+// leave the collector a steady stream of them.
+EM_JS(void, web_audio_schedule, (const float* left, const float* right, int frames, double first, int rate), {
   const audio = Module.orvelAudio;
-  const buffer = audio.context.createBuffer(2, frames, rate);
-  const left = buffer.getChannelData(0);
-  const right = buffer.getChannelData(1);
-  const pcm = HEAP16.subarray(samples >> 1, (samples >> 1) + frames * 2);
-  for (let i = 0; i < frames; i++) {
-    left[i] = pcm[2 * i] / 32768;
-    right[i] = pcm[2 * i + 1] / 32768;
-  }
+  const buffer = audio.free.pop() || audio.context.createBuffer(2, frames, rate);
+  buffer.copyToChannel(HEAPF32.subarray(left >> 2, (left >> 2) + frames), 0);
+  buffer.copyToChannel(HEAPF32.subarray(right >> 2, (right >> 2) + frames), 1);
   const source = audio.context.createBufferSource();
   source.buffer = buffer;
   source.connect(audio.context.destination);
-  source.onended = () => audio.sources.delete(source);
+  source.onended = () => {
+    audio.sources.delete(source);
+    audio.free.push(buffer);
+  };
   audio.sources.add(source);
   source.start(audio.start + first / rate);
   audio.end = audio.start + (first + frames) / rate;  // the sound scheduled so far runs until then
@@ -121,6 +127,15 @@ void go_sounding() {
   output.sounding = true;
   web_audio_start(static_cast<double>(output.fed), output.rate);
   web_audio_report(1);
+}
+
+void schedule_chunk() {
+  constexpr float scale = 1.0f / 32768;
+  for (int i = 0; i < CHUNK_FRAMES; ++i) {
+    left[i] = chunk[2 * i] * scale;
+    right[i] = chunk[2 * i + 1] * scale;
+  }
+  web_audio_schedule(left, right, CHUNK_FRAMES, static_cast<double>(output.fed), output.rate);
 }
 
 int64_t sounding_heard() {
@@ -174,8 +189,13 @@ int64_t audio_heard() {
   int64_t wanted = 0;
   if (output.sounding) {
     heard = std::max(output.heard, sounding_heard());
-    const double lead = web_audio_hidden() ? HIDDEN_LEAD_SECONDS : LEAD_SECONDS;
-    wanted = heard + static_cast<int64_t>(lead * output.rate);
+    if (web_audio_hidden()) {
+      wanted = heard + static_cast<int64_t>(HIDDEN_LEAD_SECONDS * output.rate);
+    } else {
+      const int64_t step = output.fed + FEED_STEP_CHUNKS * CHUNK_FRAMES;
+      wanted = std::min(heard + static_cast<int64_t>(LEAD_SECONDS * output.rate),
+                        std::max(heard + static_cast<int64_t>(MIN_LEAD_SECONDS * output.rate), step));
+    }
   } else {
     const double ms = emscripten_get_now() - output.silent_since_ms;
     heard = std::max(output.heard, output.silent_from + static_cast<int64_t>(ms * output.rate / 1000));
@@ -184,7 +204,7 @@ int64_t audio_heard() {
   if (output.locks == 0) {
     while (output.fed < wanted) {
       output.feed(output.user, chunk, CHUNK_FRAMES);
-      if (output.sounding) web_audio_schedule(chunk, CHUNK_FRAMES, static_cast<double>(output.fed), output.rate);
+      if (output.sounding) schedule_chunk();
       output.fed += CHUNK_FRAMES;
     }
   }

@@ -178,11 +178,12 @@
       }
     }
     if (!context) return run(null);
+    // The show's start-up is long work: a task of its own, apart from the click's.
     let begun = false;
     const begin = () => {
       if (begun) return;
       begun = true;
-      run(context);
+      setTimeout(run, 0, context);
     };
     context.resume().then(begin, begin);
     setTimeout(begin, SOUND_WAIT_MS);
@@ -199,8 +200,9 @@
         document.body.dataset.audio = sounding ? 'running' : 'silent';
         tell(sounding ? '' : 'The browser gives the page no sound, so the show plays silently.');
       },
+      // The program then runs in a task of its own, apart from the instantiation's.
       instantiateWasm(imports, done) {
-        WebAssembly.instantiate(compiled, imports).then((instance) => done(instance));
+        WebAssembly.instantiate(compiled, imports).then((instance) => setTimeout(done, 0, instance));
         return {};
       },
       getPreloadedPackage() {
