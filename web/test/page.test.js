@@ -25,16 +25,18 @@ const MINUTE = 60 * 1000;
 
 fs.mkdirSync(scratch, {recursive: true});
 
-// soundServer: where the browser finds its sound device; a socket nobody listens on gives
-// it none.
+// sound: the PulseAudio server where the browser finds its sound device; a socket nobody
+// listens on leaves it none. Start-up is slow on a busy machine (Firefox's 6-12 s here).
 function launch(engine, sound) {
   const env = {...process.env, PULSE_SERVER: sound};
   if (engine === 'firefox') {
     return puppeteer.launch({browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: true, env,
+      timeout: 5 * MINUTE,
       // PulseAudio only: a machine's own sound card must not stand in for a missing server.
       extraPrefsFirefox: {'media.cubeb.backend': 'pulse'}, protocolTimeout: 5 * MINUTE});
   }
-  return puppeteer.launch({executablePath: '/usr/bin/chromium', headless: true, env, protocolTimeout: 5 * MINUTE,
+  return puppeteer.launch({executablePath: '/usr/bin/chromium', headless: true, env, timeout: 5 * MINUTE,
+    protocolTimeout: 5 * MINUTE,
     ignoreDefaultArgs: ['--mute-audio'],
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync']});
