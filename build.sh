@@ -3,6 +3,8 @@
 # ./build.sh test            the same set-up, then every test
 # ./build.sh web             the same set-up, then the web page into build-web/site/, served
 #                            at http://127.0.0.1:8000/
+# ./build.sh windows         the same set-up, then orvel.exe for Windows, packed with its data
+#                            into build-windows/orvel-windows.zip
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=${1:-play}
@@ -19,8 +21,12 @@ case $mode in
     exec ./build/orvel "$@"
     ;;
   test)
-    ctest --test-dir build --output-on-failure -j"$jobs" -LE slow
-    ctest --test-dir build --output-on-failure -L slow
+    # orvel.exe and its package: the tests run it under Wine.
+    windows/build.sh build build-windows
+    ctest --test-dir build --output-on-failure -j"$jobs" -LE live
+    # The live tests play in real time against a sound server: alone, so that nothing
+    # crowds them.
+    ctest --test-dir build --output-on-failure -L live
     # The page: the same core built to WebAssembly, tested in headless Chromium and Firefox.
     web/build-site.sh build build-web
     web/test/run.sh build build-web
@@ -38,15 +44,18 @@ case $mode in
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVEL_SANITIZE=ON -DORVEL_BENCH=OFF >/dev/null
     cmake --build build-asan -j"$jobs"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-      ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE "slow|nosan"
+      ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE nosan
     ;;
   web)
     web/build-site.sh build build-web
     echo "serving build-web/site/ (Ctrl-C stops) at:"
     exec node web/serve.js build-web/site 8000
     ;;
+  windows)
+    windows/build.sh build build-windows
+    ;;
   *)
-    echo "usage: $0 play|test|web [options]" >&2
+    echo "usage: $0 play|test|web|windows [options]" >&2
     exit 2
     ;;
 esac

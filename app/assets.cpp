@@ -1,4 +1,5 @@
-#include "app/app.h"
+#include "app/assets.h"
+
 #include "image/image.h"
 
 Pixel img_portrait[PORTRAIT_WIDTH * PORTRAIT_HEIGHT];

@@ -12,7 +12,10 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/capture.h"
+#include "app/record.h"
+
+const bool capture_built = true;
 
 namespace {
 

@@ -1,4 +1,6 @@
-#include "app/app.h"
+#include "app/crc32.h"
+
+#include "image/bytes.h"
 
 #ifdef ORVEL_HAVE_ZLIB
 #include <zlib.h>
@@ -23,10 +25,6 @@ struct Crc32Tables {
   }
 };
 constexpr Crc32Tables crc_tables;
-
-uint32_t load_le32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 }  // namespace
 

@@ -1,9 +1,15 @@
+#include "app/demo.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/capture.h"
+#include "app/record.h"
+#include "app/show.h"
+#include "app/timeline.h"
 #include "display/display.h"
 
 namespace {
@@ -20,10 +26,12 @@ std::vector<std::string> output_paths(const RunOptions& options) {
 
 }  // namespace
 
-void start_playing() {
+bool start_playing(int start_order) {
   music_start();
   music_set_order(0);
-  music_position(&position.row, &position.order);
+  if (music_cue(start_order) < 0) return false;
+  music_position(&show.position.row, &show.position.order);
+  return true;
 }
 
 void stop_playing() {
@@ -55,31 +63,38 @@ int run_demo(RunOptions* options) {
       return 2;
     }
 
-  // Nothing draws random numbers before this, so the pool is the same every run.
-  for (Particle& p : particles) p = spawn_particle();
+  reset_show();
   load_assets();
 
   if (music_init(MODULE_PATH) != 0) std::exit(1);
   if (!display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT)) return 1;
 
   // The outputs are opened only now that the run goes ahead. They were found writable;
-  // one that still cannot be opened (or a missing encoder) ends the run unstarted.
+  // one that still cannot be opened (or a missing encoder) ends the run unstarted, and
+  // so does a start at an order the music never reaches. What was opened then holds
+  // nothing of a run and is removed.
   const bool log_open = record_open(options);
-  if (!log_open || (capturing && !capture_open(options->capture_path.c_str(), options->fps, options->capture_scale))) {
-    report_unwritable(log_open ? options->capture_path : options->frames_path);
+  const bool capture_opened =
+      log_open && capturing && capture_open(options->capture_path.c_str(), options->fps, options->capture_scale);
+  const bool outputs_open = log_open && (!capturing || capture_opened);
+  if (!outputs_open) report_unwritable(log_open ? options->capture_path : options->frames_path);
+  const bool started = outputs_open && start_playing(options->start_order);
+  if (outputs_open && !started)
+    std::fprintf(stderr, "orvel: the music never reaches order %d to start at\n", options->start_order);
+  if (!started) {
     options->snapshots.clear();  // not reported as missed: the run never started
-    record_close(position);
+    record_close(show.position);
+    if (capture_opened) capture_close();
     stop_playing();
-    // What was opened holds nothing of a run.
     if (log_open && !options->frames_path.empty()) remove_unfinished(options->frames_path);
     if (!options->wav_path.empty()) remove_unfinished(options->wav_path);
+    if (capture_opened) remove_unfinished(options->capture_path);
     return 1;
   }
 
-  start_playing();
-  run_timeline();
+  run_timeline(options->start_order);
   stop_playing();
-  bool finished = record_close(position);
+  bool finished = record_close(show.position);
   if (!music_wav_ok()) {
     report_unwritable(options->wav_path);
     finished = false;

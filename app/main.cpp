@@ -1,4 +1,5 @@
-#include "app/app.h"
+#include "app/demo.h"
+#include "app/options.h"
 
 int main(int argc, char** argv) {
   RunOptions options;

@@ -1,10 +1,11 @@
 // Snapshots as 8-bit RGB PNG files, through libpng.
+#include "app/png_writer.h"
+
 #include <png.h>
 
 #include <cstdio>
 #include <vector>
 
-#include "app/app.h"
 #include "display/display.h"
 
 bool write_png(const char* path, const Pixel* pixels, int width, int height) {

@@ -1,3 +1,5 @@
+#include "app/record.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -5,13 +7,17 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/capture.h"
+#include "app/crc32.h"
+#include "app/options.h"
+#include "app/png_writer.h"
 #include "display/display.h"
 
 namespace {
 RunOptions* recording = nullptr;
 std::FILE* frame_log = nullptr;
-long frame_index = 0;
+long frames_recorded = 0;
+int32_t first_time_ms = 0;  // of the first frame recorded: a run may start past the module's start
 bool capturing = false;
 
 // One updating line on a terminal while an offline run works.
@@ -26,10 +32,10 @@ void progress(const MusicPosition& at, bool last) {
   const double wall = std::chrono::duration<double>(now - progress_start).count();
   const double length = length_ms;
   const double done = at.time / length;
-  const double speed = wall > 0 ? at.time / 1000.0 / wall : 0;  // music seconds per second
+  const double speed = wall > 0 ? (at.time - first_time_ms) / 1000.0 / wall : 0;  // music seconds per second
   const int left = speed > 0 ? static_cast<int>((length - at.time) / 1000.0 / speed) : 0;
   std::fprintf(stderr, "\r%3d%%  order %2d row %2d  %6.0f fps  %d:%02d left ", static_cast<int>(done * 100 + 0.5),
-               at.order, at.row, wall > 0 ? (frame_index + 1) / wall : 0.0, left / 60, left % 60);
+               at.order, at.row, wall > 0 ? frames_recorded / wall : 0.0, left / 60, left % 60);
   if (last) std::fputc('\n', stderr);
 }
 
@@ -42,21 +48,38 @@ void report_unwritable(const std::string& path, const char* reason) {
     std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str());
 }
 
+#ifdef _WIN32
+// Either slash separates folders; a drive's root keeps its own. Windows grants a new file by
+// the folder's access list, which access() cannot see: the folder must be there.
+constexpr const char* SEPARATORS = "/\\";
+constexpr int FOLDER_ACCESS = F_OK;
+#else
+constexpr const char* SEPARATORS = "/";
+constexpr int FOLDER_ACCESS = W_OK | X_OK;
+#endif
+
 bool output_path_ok(const std::string& path) {
-  if (path.empty()) return false;
+  // A name that ends in a separator is a folder's, whatever is there.
+  if (path.empty() || path.find_last_of(SEPARATORS) == path.size() - 1) return false;
   struct stat st;
   if (stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
   // Not there yet: its folder must take a new file. Any other error (a path under a
   // regular file, a name too long) leaves nothing that could be written.
   if (errno != ENOENT) return false;
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(folder.c_str(), W_OK | X_OK) == 0;
+  const size_t slash = path.find_last_of(SEPARATORS);
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  if (folder.empty() || folder.back() == ':') folder += path[slash];  // "/" or "C:\"
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(folder.c_str(), FOLDER_ACCESS) == 0;
 }
 
 void remove_unfinished(const std::string& path) {
   struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) std::remove(path.c_str());
+#ifdef _WIN32
+  const int found = stat(path.c_str(), &st);  // devices are not files here, and links are followed
+#else
+  const int found = lstat(path.c_str(), &st);
+#endif
+  if (found == 0 && S_ISREG(st.st_mode)) std::remove(path.c_str());
 }
 
 uint32_t picture_crc(const Pixel* canvas) {
@@ -71,24 +94,25 @@ uint32_t picture_crc(const Pixel* canvas) {
 
 bool record_open(RunOptions* options) {
   recording = options;
-  frame_index = 0;
+  frames_recorded = 0;
   capturing = !options->capture_path.empty();
   show_progress = options->offline && options->progress && isatty(2);
   length_ms = music_length_ms() > 0 ? music_length_ms() : 1;
   progress_start = progress_shown = std::chrono::steady_clock::now();
   if (options->frames_path.empty()) return true;
-  frame_log = std::fopen(options->frames_path.c_str(), "w");
+  frame_log = std::fopen(options->frames_path.c_str(), "wb");  // LF line ends everywhere
   if (!frame_log) return false;
   // A failed write is remembered by the stream and reported when the log is closed.
   std::fputs("frame\torder\trow\ttime_ms\tcrc32\n", frame_log);
   return true;
 }
 
-void record_frame(const Pixel* canvas, const MusicPosition& drawn_from) {
+void record_frame(const Pixel* canvas, const MusicPosition& drawn_from, int64_t index) {
   if (!recording) return;
+  if (frames_recorded++ == 0) first_time_ms = drawn_from.time;
   if (frame_log && !std::ferror(frame_log))
-    std::fprintf(frame_log, "%ld\t%d\t%d\t%d\t%08x\n", frame_index, drawn_from.order, drawn_from.row, drawn_from.time,
-                 picture_crc(canvas));
+    std::fprintf(frame_log, "%lld\t%d\t%d\t%d\t%08x\n", static_cast<long long>(index), drawn_from.order, drawn_from.row,
+                 drawn_from.time, picture_crc(canvas));
   if (capturing) capture_frame(canvas);
   if (show_progress) progress(drawn_from, false);
   for (SnapshotRequest& s : recording->snapshots) {
@@ -96,11 +120,10 @@ void record_frame(const Pixel* canvas, const MusicPosition& drawn_from) {
     s.taken = true;
     s.failed = !write_png(s.path.c_str(), canvas, SCREEN_WIDTH, SCREEN_HEIGHT);
   }
-  ++frame_index;
 }
 
 bool record_close(const MusicPosition& last) {
-  if (show_progress && frame_index > 0) progress(last, true);
+  if (show_progress && frames_recorded > 0) progress(last, true);
   bool ok = true;
   if (frame_log) {
     const bool written = !std::ferror(frame_log);

@@ -1,39 +1,69 @@
 // The scene timeline: sixteen frame loops, each running while the music order is below
 // its limit, so the scenes only move forward and a scene the music has left draws nothing.
-#include <algorithm>
-#include <cmath>
+#include "app/timeline.h"
 
-#include "app/app.h"
+#include <algorithm>
+
+#include "app/assets.h"
+#include "app/layout.h"
+#include "app/record.h"
+#include "app/show.h"
 #include "display/display.h"
 #include "effects/effects.h"
-
-MusicPosition position{0, 0, 0};
-int32_t phase_start = 0;
-int32_t greeting_base_order = 0;
 
 namespace {
 
 FrameObserver frame_observer = nullptr;
 
+// Where the show starts, for this run of the timeline.
+int first_shown = 0;
+// The frame being drawn: shown, or a rehearsal of one before the start, which moves the
+// show's state on as drawing it would, but draws only what a shown frame will see.
+bool rehearsing = false;
+MusicPosition next{0, 0, 0};  // while rehearsing: what the read after this frame answers
+
+void begin_frame() { rehearsing = music_rehearsal(&next); }
+
+// Whether the frame draws: every shown frame does, a rehearsed one only when it is the
+// last of its loop and so hands its canvases to the next phase.
+bool draws(bool last_of_loop) { return !rehearsing || last_of_loop; }
+// For the loops that read at the end of a frame and run while the order is below limit:
+// whether the read after this rehearsed frame ends the loop.
+bool next_reaches(int limit) { return rehearsing && next.order >= limit; }
+
+// Escape, a close request or end_show: every read from then on answers an order past the
+// last, and the phases end as they do at the end of the music.
+bool ending = false;
+
 // Row and order first, then the time, so that all three come from one moment.
 void read_position() {
-  music_position(&position.row, &position.order);
-  position.time = music_time();
+  if (ending) {
+    show.position.order = LAST_ORDER + 1;
+    show.position.row = 0;
+    return;
+  }
+  music_position(&show.position.row, &show.position.order);
+  show.position.time = music_time();
 }
 
 void present(int phase) {
-  display_update(screen);
-  record_frame(screen, position);
-  if (frame_observer) frame_observer(phase, position);
+  if (ending) return;  // the frame that was being drawn when the end came
+  if (!rehearsing) {
+    display_update(show.screen);
+    record_frame(show.screen, show.position, show.frame);
+    if (frame_observer) frame_observer(phase, show.position);
+    if (display_end_requested()) ending = true;
+  }
+  ++show.frame;
   music_frame_presented();
 }
 
 // The bubbles of the hills start below the canvas at even columns.
 void respawn_hill_particles() {
   for (int i = 0; i < 50; ++i) {
-    particles[i] = spawn_particle();
-    particles[i].y = next_random() + 384;
-    particles[i].x = next_random() * 2;
+    show.particles[i] = spawn_particle(show.random);
+    show.particles[i].y = next_random(show.random) + 384;
+    show.particles[i].x = next_random(show.random) * 2;
   }
 }
 
@@ -46,39 +76,42 @@ void clear_ground(Pixel* canvas) {
 
 void clear_key(Pixel* canvas) { fill_pixels(canvas, SCREEN_PIXELS, 255, 0, 0, 0); }
 
-void blend_canvas(const Pixel* source, int y = 0) { blit(source, SCREEN_WIDTH, SCREEN_HEIGHT, screen, 0, y, 1); }
+void blend_canvas(const Pixel* source, int y = 0) { blit(source, SCREEN_WIDTH, SCREEN_HEIGHT, show.screen, 0, y, 1); }
 
 // Text strip n (1..23), the one decoded from the file numbered n.
 void text_strip(int n, int x, int y) {
-  blit(img_text + (n - 1) * TEXT_PIXELS, TEXT_WIDTH, TEXT_HEIGHT, screen, x, y, 1);
+  blit(img_text + (n - 1) * TEXT_PIXELS, TEXT_WIDTH, TEXT_HEIGHT, show.screen, x, y, 1);
 }
 
-struct TimedStrip {
-  int order, strip, x, y, after_row;  // shown while row > after_row
-};
-
-void text_strips(const TimedStrip* strips, int count) {
-  for (int i = 0; i < count; ++i)
-    if (strips[i].order == position.order && position.row > strips[i].after_row)
-      text_strip(strips[i].strip, strips[i].x, strips[i].y);
+template <size_t N>
+void text_strips(const TimedStrip (&strips)[N]) {
+  for (const TimedStrip& s : strips)
+    if (s.order == show.position.order && show.position.row > s.after_row) text_strip(s.strip, s.x, s.y);
 }
 
 void draw_figure(int stage, Pixel* canvas) {
-  draw_outfits(position.time, position.row, stage, canvas, cap_image, shirt_image, bra_left_image, bra_right_image,
-               trousers_image);
+  draw_outfits(show.position.time, show.position.row, stage, canvas, cap_image, shirt_image, bra_left_image,
+               bra_right_image, trousers_image);
 }
 
-void flicker() { draw_flicker(position.time, position.row, position.order, flicker_1_image, flicker_2_image, screen); }
-
-void frame_corners() { draw_rounded_frame(position.time, screen); }
-
-void rings() { draw_rings(position.time / 4, position.row, position.order, screen); }
-
-void bubbles_and_portrait() {
-  draw_bubbles_portrait(position.time - phase_start, position.row, position.order, backdrop, portrait_image);
+void flicker(Pixel* canvas) {
+  draw_flicker(show.flicker, show.position.time, show.position.row, show.position.order, flicker_1_image,
+               flicker_2_image, canvas);
 }
 
-void hills() { draw_hills(position.time >> 2, position.row, position.order, columns_image, screen); }
+void frame_corners() { draw_rounded_frame(show.position.time, show.screen); }
+
+void rings() { draw_rings(show.position.time / 4, show.position.row, show.position.order, show.screen); }
+
+void bubbles_and_portrait(Pixel* canvas) {
+  draw_bubbles_portrait(show.bubbles, show.particles, show.random, show.position.time - show.phase_start,
+                        show.position.row, show.position.order, canvas, portrait_image);
+}
+
+void hills(Pixel* canvas) {
+  draw_hills(show.hills, show.particles, show.random, show.position.time >> 2, show.position.row, show.position.order,
+             columns_image, canvas);
+}
 
 // The figure of order 2 grows in steps of 8 rows; the corners are the table's own.
 void scaled_figure() {
@@ -86,59 +119,60 @@ void scaled_figure() {
       {230, 10, 294, 58}, {190, 0, 318, 96}, {170, 0, 362, 144}, {125, 0, 381, 192},
       {95, 0, 415, 240},  {60, 0, 444, 288}, {48, 0, 496, 336},  {1, 0, 512, 384},
   };
-  if (position.row < 0 || position.row >= 64) return;
-  const int* r = rectangles[position.row / 8];
-  blit_scaled(r[0], r[1], r[2], r[3], layer_a, SCREEN_WIDTH, SCREEN_HEIGHT, layer_b, 1);
+  if (show.position.row < 0 || show.position.row >= 64) return;
+  const int* r = rectangles[show.position.row / 8];
+  blit_scaled(r[0], r[1], r[2], r[3], show.layer_a, SCREEN_WIDTH, SCREEN_HEIGHT, show.layer_b, 1);
 }
 
 // One degree per 4 ms, from the tables.
-int polygon_angle() { return (position.time >> 2) % 360; }
+int polygon_angle() { return (show.position.time >> 2) % 360; }
 
 constexpr int POLYGON_RED = 212, POLYGON_GREEN = 219, POLYGON_BLUE = 197;
 
 void polygon(int sides, int radius_a, int radius_b, int thickness) {
-  draw_polygon(sides, POLYGON_RED, POLYGON_GREEN, POLYGON_BLUE, radius_a, radius_b, 356, 192, backdrop, thickness);
+  draw_polygon(sides, POLYGON_RED, POLYGON_GREEN, POLYGON_BLUE, radius_a, radius_b, 356, 192, show.backdrop, thickness);
 }
 
 void order_polygon() {
   const int i = polygon_angle();
   const int swing_a = 120 + ((sin_table[i] * 50) >> 12);
   const int swing_b = 120 + ((cos_table[i] * 50) >> 12);
-  if (position.order == 14)
+  if (show.position.order == 14)
     polygon(6, 170, 73, 20 + ((sin_table[i] * 20) >> 12));
-  else if (position.order == 15)
+  else if (show.position.order == 15)
     polygon(6, swing_a, swing_b, 10);
-  else if (position.order == 16)
-    polygon(position.row / 16 + 3, swing_a, swing_b, 10);
+  else if (show.position.order == 16)
+    polygon(show.position.row / 16 + 3, swing_a, swing_b, 10);
 }
 
-double sin_degrees(int d) { return std::sin(d * 0.017453); }
-double cos_degrees(int d) { return std::cos(d * 0.017453); }
-
 void greeting_logos() {
-  const int n = position.order - greeting_base_order;
+  const int n = show.position.order - show.greeting_base_order;
   for (int logo = 0; logo < 5; ++logo) {
     int x = 0, y = 0;
-    greeting_position(logo, position.time, &x, &y);
-    const int slot = greeting_slot(logo, n, position.row);
-    blit(img_greetings + slot * GREETING_PIXELS, GREETING_WIDTH, GREETING_HEIGHT, screen, x, y, 1);
+    greeting_position(logo, show.position.time, &x, &y);
+    const int slot = greeting_slot(logo, n, show.position.row);
+    blit(img_greetings + slot * GREETING_PIXELS, GREETING_WIDTH, GREETING_HEIGHT, show.screen, x, y, 1);
   }
 }
 
 void credits() {
-  const int row = position.row;
-  auto credit = [](const Pixel* picture, int x, int y) { blit(picture, CREDIT_WIDTH, CREDIT_HEIGHT, screen, x, y, 1); };
-  if (position.order == 27 && row >= 1 && row <= 31) {
-    credit(img_credit1, 0, 0);
-    credit(img_credit2, 0, 112);
-    credit(img_credit3, 0, 225);
-  } else if (position.order == 27 && row >= 32) {
-    credit(img_credit4, 180, 67);
-    credit(img_credit5, 180, 158);
-  } else if (position.order == 28 && row >= 1 && row <= 31) {
-    credit(img_credit6, 0, 203);
-  } else if (position.order == 28 && row >= 32) {
-    credit(img_credit7, 20, 67);
+  const int row = show.position.row;
+  static const Pixel* const pictures[7] = {img_credit1, img_credit2, img_credit3, img_credit4,
+                                           img_credit5, img_credit6, img_credit7};
+  auto credit = [](int n) {
+    blit(pictures[n - 1], CREDIT_WIDTH, CREDIT_HEIGHT, show.screen, CREDIT_PLACES[n - 1].x, CREDIT_PLACES[n - 1].y, 1);
+  };
+  if (show.position.order == 27 && row >= 1 && row <= 31) {
+    credit(1);
+    credit(2);
+    credit(3);
+  } else if (show.position.order == 27 && row >= 32) {
+    credit(4);
+    credit(5);
+  } else if (show.position.order == 28 && row >= 1 && row <= 31) {
+    credit(6);
+  } else if (show.position.order == 28 && row >= 32) {
+    credit(7);
   }
 }
 
@@ -149,35 +183,6 @@ int greeting_slot(int logo, int n, int row) {
   static const int distance[5] = {0, 5, 9, 18, 12};
   const int slot = (n * 64 + row / 4 + distance[logo]) % GREETING_COUNT;
   return slot < 0 ? slot + GREETING_COUNT : slot;
-}
-
-// Logo 1 on an ellipse, 2 and 3 swinging sideways, 4 and 5 up and down.
-void greeting_position(int logo, int time, int* x, int* y) {
-  const int u = (time / 5) % 360;
-  const int v = (time / 6 + 10) % 360;
-  const int w = (time / 6) % 360;
-  switch (logo) {
-    case 0:
-      *x = static_cast<int>(sin_degrees(u) * 50 + 60);
-      *y = static_cast<int>(cos_degrees(u) * 100 - 80);
-      break;
-    case 1:
-      *x = static_cast<int>(cos_degrees(v) * 50 + 60);
-      *y = -170;
-      break;
-    case 2:
-      *x = static_cast<int>(sin_degrees(v) * 50 + 60);
-      *y = 0;
-      break;
-    case 3:
-      *x = 180;
-      *y = static_cast<int>(cos_degrees(w) * 100 - 80);
-      break;
-    default:
-      *x = -30;
-      *y = static_cast<int>(sin_degrees(w) * 100 - 80);
-      break;
-  }
 }
 
 // Percent of the fade in order 8 at a row: 100 down to 1 over the 64 rows, held at 1
@@ -195,183 +200,253 @@ int wipe_rows(int row) {
 
 void set_frame_observer(FrameObserver observer) { frame_observer = observer; }
 
-void run_timeline() {
-  // 1: order 0, black.
+void end_show() { ending = true; }
+
+void run_timeline(int first_shown_order) {
+  first_shown = first_shown_order;
+  ending = false;
+  const MusicPosition& position = show.position;
+  Pixel* const screen = show.screen;
+  Pixel* const backdrop = show.backdrop;
+  Pixel* const layer_a = show.layer_a;
+  Pixel* const layer_b = show.layer_b;
+  // 1: order 0, black. It reads before drawing, so its own read ends it.
   while (position.order < 1) {
+    begin_frame();
     read_position();
-    clear_black(screen);
+    if (draws(position.order >= 1)) clear_black(screen);
     present(1);
   }
   // 2: order 1, the staircase builds up; it paints every pixel.
   while (position.order < 2 && position.row < 48) {
+    begin_frame();
     read_position();
-    draw_staircase(position.time, position.row, position.order, screen);
+    if (draws(position.order >= 2 || position.row >= 48))
+      draw_staircase(position.time, position.row, position.order, screen);
     present(2);
   }
   // 3: order 1 from row 48: the finished staircase becomes the backdrop, the screen
   // still shows the last frame of the build.
   while (position.order < 2) {
-    draw_staircase(position.time, 48, position.order, backdrop);
+    begin_frame();
+    if (draws(next_reaches(2))) draw_staircase(position.time, 48, position.order, backdrop);
     present(3);
     read_position();
   }
   draw_figure(2, layer_b);
   // 4: order 2, the figure grows over the staircase.
   while (position.order < 3) {
-    clear_key(layer_a);
-    scaled_figure();
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    blend_canvas(layer_a);
+    begin_frame();
+    const bool draw = draws(next_reaches(3));
+    if (draw) {
+      clear_key(layer_a);
+      scaled_figure();
+      copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+      blend_canvas(layer_a);
+    }
     present(4);
-    clear_black(screen);
+    if (draw) clear_black(screen);
     read_position();
   }
   // 5: orders 3 to 7, the figure's stages; a noise panel opens behind it in order 7.
   while (position.order < 8) {
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    clear_black(layer_b);
-    draw_figure(position.order, layer_b);
-    if (position.order == 7) {
-      reveal_alpha(position.time, position.row, position.order, layer_a);
-      blend_canvas(layer_a);
+    begin_frame();
+    const bool draw = draws(next_reaches(8));
+    if (draw) {
+      copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+      clear_black(layer_b);
+      draw_figure(position.order, layer_b);
     }
-    blend_canvas(layer_b);
-    if (position.order == 4 && position.row > 32) text_strip(1, 0, 325);
+    if (position.order == 7) {
+      reveal_alpha(show.random, position.time, position.row, position.order, draw ? layer_a : nullptr);
+      if (draw) blend_canvas(layer_a);
+    }
+    if (draw) {
+      blend_canvas(layer_b);
+      if (position.order == 4 && position.row > 32) text_strip(1, 0, 325);
+    }
     present(5);
     read_position();
   }
-  // 6: order 8, everything fades while the figure slides down; the fades compound.
+  // 6: order 8, everything fades while the figure slides down; the fades compound, so a
+  // rehearsal keeps fading what a later shown frame sees: the figure only at the next
+  // order, the staircase until the portrait's scene, if no veil covers it first.
   while (position.order < 9) {
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    reveal_alpha(position.time, position.row, position.order, layer_a);
-    blend_canvas(layer_a);
+    begin_frame();
+    const bool draw = draws(next_reaches(9));
+    if (draw) copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+    reveal_alpha(show.random, position.time, position.row, position.order, draw ? layer_a : nullptr);
+    if (draw) blend_canvas(layer_a);
     const int percent = fade_percent(position.row);
-    fade_canvas(backdrop, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
-    fade_canvas(layer_b, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
-    blend_canvas(layer_b, 4 * position.row);
-    if (position.row > 32) text_strip(2, 0, 256);
+    if (draw || first_shown <= 13) fade_canvas(backdrop, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
+    if (draw || first_shown == 9) fade_canvas(layer_b, SCREEN_WIDTH, SCREEN_HEIGHT, percent);
+    if (draw) {
+      blend_canvas(layer_b, 4 * position.row);
+      if (position.row > 32) text_strip(2, 0, 256);
+    }
     present(6);
     read_position();
   }
-  // 7: order 9, flicker under a noise veil that thins over 16 rows.
+  // 7: order 9, flicker under a noise veil that thins over 16 rows. The last veil stays in
+  // the backdrop until the portrait's scene draws over it.
   while (position.order < 10) {
-    flicker();
+    begin_frame();
+    const bool draw = draws(next_reaches(10));
+    flicker(draw ? screen : nullptr);
     if (position.row < 16) {
-      fill_noise(backdrop, static_cast<int>((1 - position.row * 0.0625) * 255));
-      blend_canvas(backdrop);
+      const int alpha = static_cast<int>((1 - position.row * 0.0625) * 255);
+      if (draw || (first_shown >= 10 && first_shown <= 13))
+        fill_noise(backdrop, alpha, show.random);
+      else
+        skip_random(show.random, SCREEN_PIXELS);
+      if (draw) blend_canvas(backdrop);
     }
-    frame_corners();
+    if (draw) frame_corners();
     present(7);
-    clear_ground(screen);
+    if (draw) clear_ground(screen);
     read_position();
   }
   // 8: orders 10 to 12, rings with text under the flicker.
-  static const TimedStrip ring_texts[] = {
-      {10, 3, 0, 256, 0}, {10, 4, 0, 288, 16}, {10, 5, 0, 320, 32}, {11, 8, 0, 64, 0},
-      {11, 6, 0, 96, 16}, {11, 7, 0, 128, 32}, {12, 11, 0, 32, 0},  {12, 9, 0, 64, 32},
-  };
   while (position.order < 13) {
-    rings();
-    text_strips(ring_texts, sizeof ring_texts / sizeof ring_texts[0]);
-    flicker();
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(13));
+    if (draw) {
+      rings();
+      text_strips(RING_TEXTS);
+    }
+    flicker(draw ? screen : nullptr);
+    if (draw) frame_corners();
     present(8);
-    clear_ground(screen);
+    if (draw) clear_ground(screen);
     read_position();
   }
   // The portrait's slide is timed from here, even when its phase is skipped.
-  phase_start = position.time;
+  show.phase_start = position.time;
   // 9: order 13, the portrait slides in over the rings.
   while (position.order < 14) {
-    rings();
-    flicker();
-    bubbles_and_portrait();
-    blend_canvas(backdrop);
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(14));
+    if (draw) rings();
+    flicker(draw ? screen : nullptr);
+    bubbles_and_portrait(draw ? backdrop : nullptr);
+    if (draw) {
+      blend_canvas(backdrop);
+      frame_corners();
+    }
     present(9);
-    clear_ground(screen);
-    clear_ground(backdrop);
+    if (draw) {
+      clear_ground(screen);
+      clear_ground(backdrop);
+    }
     read_position();
   }
   // 10: orders 14 to 16, star and polygons behind the bubbles and the portrait.
-  static const TimedStrip polygon_texts[] = {
-      {14, 13, 180, 0, 0}, {14, 14, 0, 29, 16},  {14, 15, -180, 59, 32}, {14, 16, -180, 88, 48}, {15, 17, 0, 51, 0},
-      {15, 18, 0, 86, 16}, {15, 19, 20, 25, 32}, {16, 11, 0, 25, 0},     {16, 20, 0, 51, 32},
-  };
   while (position.order < 17) {
-    clear_ground(screen);
-    order_polygon();
-    bubbles_and_portrait();
-    blend_canvas(backdrop);
-    frame_corners();
-    text_strips(polygon_texts, sizeof polygon_texts / sizeof polygon_texts[0]);
+    begin_frame();
+    const bool draw = draws(next_reaches(17));
+    if (draw) {
+      clear_ground(screen);
+      order_polygon();
+    }
+    bubbles_and_portrait(draw ? backdrop : nullptr);
+    if (draw) {
+      blend_canvas(backdrop);
+      frame_corners();
+      text_strips(POLYGON_TEXTS);
+    }
     present(10);
-    clear_ground(backdrop);
+    if (draw) clear_ground(backdrop);
     read_position();
   }
   // 11: order 17, the polygon shrinks away and the hills rise.
   while (position.order < 18) {
-    clear_ground(backdrop);
+    begin_frame();
+    const bool draw = draws(next_reaches(18));
+    if (draw) clear_ground(backdrop);
     if (position.row < 32) {
-      const int i = polygon_angle();
-      polygon(position.row / 16 + 3, 120 + ((sin_table[i] * 50) >> 12) - position.row,
-              120 + ((cos_table[i] * 50) >> 12) - position.row, 10);
-      bubbles_and_portrait();
+      if (draw) {
+        const int i = polygon_angle();
+        polygon(position.row / 16 + 3, 120 + ((sin_table[i] * 50) >> 12) - position.row,
+                120 + ((cos_table[i] * 50) >> 12) - position.row, 10);
+      }
+      bubbles_and_portrait(draw ? backdrop : nullptr);
     }
-    copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    hills();
-    frame_corners();
+    if (draw) copy_pixels(backdrop, screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+    hills(draw ? screen : nullptr);
+    if (draw) frame_corners();
     present(11);
     read_position();
   }
   respawn_hill_particles();
-  // 12: orders 18 to 20, hills, bubbles and columns.
+  // 12: orders 18 to 20, hills, bubbles and columns. The last frame's column 0 stays on
+  // through the greetings.
   while (position.order < 21) {
-    clear_ground(screen);
-    hills();
-    text_strip(21, 0, 51);
-    if (position.order == 20) text_strip(22, 0, 358);
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(21));
+    if (draw) clear_ground(screen);
+    hills(draw ? screen : nullptr);
+    if (draw) {
+      text_strip(21, 0, 51);
+      if (position.order == 20) text_strip(22, 0, 358);
+      frame_corners();
+    }
     present(12);
     read_position();
   }
-  greeting_base_order = position.order;
-  // 13: orders 21 to 24, greetings over the hangers; column 0 keeps what was there.
+  show.greeting_base_order = position.order;
+  // 13: orders 21 to 24, greetings over the hangers; column 0 keeps what was there. A
+  // rehearsal draws none of it: column 0 gains only the corners, which every frame after
+  // draws alike.
   while (position.order < 25) {
-    blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
+    begin_frame();
+    const bool draw = draws(false);
+    if (draw) blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
     read_position();
-    greeting_logos();
-    frame_corners();
+    if (draw) {
+      greeting_logos();
+      frame_corners();
+    }
     present(13);
   }
   // 14: order 25, the final picture wipes down over the logos.
   while (position.order < 26) {
-    blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
+    begin_frame();
+    const bool draw = draws(next_reaches(26));
+    if (draw) blit(img_hangers, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
     read_position();
-    greeting_logos();
-    blit(img_final, FULL_WIDTH, std::min(wipe_rows(position.row), FULL_HEIGHT), screen, 0, 0, 0);
-    frame_corners();
+    if (draw) {
+      greeting_logos();
+      blit(img_final, FULL_WIDTH, std::min(wipe_rows(position.row), FULL_HEIGHT), screen, 0, 0, 0);
+      frame_corners();
+    }
     present(14);
-    clear_black(screen);
+    if (draw) clear_black(screen);
     read_position();
   }
   // 15: orders 26 to 28, credits, flashing negative on two rows of every eight.
   while (position.order < 29) {
-    blit(img_final, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
-    text_strip(23, 0, 332);
-    credits();
-    if ((position.order == 27 || position.order == 28) && position.row % 8 < 2)
-      invert_canvas(screen, SCREEN_WIDTH, SCREEN_HEIGHT);
-    frame_corners();
+    begin_frame();
+    const bool draw = draws(next_reaches(29));
+    if (draw) {
+      blit(img_final, FULL_WIDTH, FULL_HEIGHT, screen, 0, 0, 0);
+      text_strip(23, FINAL_TEXT_PLACE.x, FINAL_TEXT_PLACE.y);
+      credits();
+      if ((position.order == 27 || position.order == 28) && position.row % 8 < 2)
+        invert_canvas(screen, SCREEN_WIDTH, SCREEN_HEIGHT);
+      frame_corners();
+    }
     present(15);
-    clear_black(screen);
+    if (draw) clear_black(screen);
     read_position();
   }
   // 16: order 29, black until row 60.
   if (position.order == 29) {
     while (position.row < 60) {
-      clear_black(screen);
-      frame_corners();
+      begin_frame();
+      if (draws(true)) {
+        clear_black(screen);
+        frame_corners();
+      }
       present(16);
       read_position();
       if (position.order != 29) break;

@@ -89,8 +89,9 @@ void BM_fade_canvas(benchmark::State& state) {
 
 void BM_fill_noise(benchmark::State& state) {
   std::vector<Pixel> c = canvas();
+  Random generator;
   for (auto _ : state) {
-    fill_noise(c.data(), 255);
+    fill_noise(c.data(), 255, generator);
     benchmark::ClobberMemory();
   }
   per_pixel(state);

@@ -5,12 +5,18 @@
 
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "effects/effects.h"
 #include "image/image.h"
 #include "raster/raster.h"
 
 namespace {
+
+// What the effects keep, the pool they move and the generator they draw from.
+Random generator;
+Particle particles[PARTICLE_COUNT];
+BubblesState bubbles;
+HillsState hills;
 
 void stand_in(Pixel* pixels, int width, int height) {
   for (int y = 0; y < height; ++y)
@@ -29,8 +35,8 @@ void load_pictures() {
   for (const Pixel* n : needed)
     for (const AssetLoad& a : asset_loads)
       if (a.pixels == n && load_image(a.path, a.pixels, a.width, a.height) != 0) stand_in(a.pixels, a.width, a.height);
-  set_random_state(0x12345);
-  for (auto& p : particles) p = spawn_particle();
+  generator = Random{};
+  for (auto& p : particles) p = spawn_particle(generator);
 }
 
 Canvas target;
@@ -56,7 +62,7 @@ void BM_BubblesPortrait(benchmark::State& state) {
   int elapsed = 3000;
   for (auto _ : state) {
     elapsed += 17;
-    draw_bubbles_portrait(elapsed, 10, 14, target, portrait_image);
+    draw_bubbles_portrait(bubbles, particles, generator, elapsed, 10, 14, target, portrait_image);
     benchmark::ClobberMemory();
   }
 }
@@ -67,16 +73,16 @@ BENCHMARK(BM_BubblesPortrait)->Unit(benchmark::kMicrosecond);
 void BM_HillsOrder20(benchmark::State& state) {
   load_pictures();
   for (int i = 0; i < 50; ++i) {
-    particles[i] = spawn_particle();
-    particles[i].y = next_random() + 384;
-    particles[i].x = next_random() * 2;
+    particles[i] = spawn_particle(generator);
+    particles[i].y = next_random(generator) + 384;
+    particles[i].x = next_random(generator) * 2;
   }
-  reset_hills_state();
+  hills = HillsState{};
   int ms = 240000;
-  draw_hills(ms >> 2, 63, 17, columns_image, target);
+  draw_hills(hills, particles, generator, ms >> 2, 63, 17, columns_image, target);
   for (auto _ : state) {
     ms += 17;
-    draw_hills(ms >> 2, 20, 20, columns_image, target);
+    draw_hills(hills, particles, generator, ms >> 2, 20, 20, columns_image, target);
     benchmark::ClobberMemory();
   }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../tests/test_gif_util.h"
-#include "app/app.h"
+#include "app/assets.h"
 #include "image/image.h"
 
 using namespace giftest;

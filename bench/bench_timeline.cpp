@@ -9,7 +9,6 @@
 #include <map>
 #include <vector>
 
-#include "app/app.h"
 #include "bench/timeline_costs.h"
 #include "display/display.h"
 #include "effects/effects.h"
@@ -49,6 +48,24 @@ void WholeProduction60fps(benchmark::State& state) {
   state.counters["x_real_time"] = speed / runs;
 }
 
+// A start at an order, until its first frame is shown: the cue (the music mixed silently
+// up to it) and the rehearsal of the frames before it.
+void StartAt(benchmark::State& state) {
+  StartCost sum{0, 0, 0};
+  int runs = 0;
+  for (auto _ : state) {
+    const StartCost c = measure_start(static_cast<int>(state.range(0)), now_us);
+    sum.cue_ms += c.cue_ms;
+    sum.rehearsal_ms += c.rehearsal_ms;
+    sum.rehearsed_frames = c.rehearsed_frames;
+    ++runs;
+  }
+  state.counters["cue_ms"] = sum.cue_ms / runs;
+  state.counters["rehearsal_ms"] = sum.rehearsal_ms / runs;
+  state.counters["total_ms"] = (sum.cue_ms + sum.rehearsal_ms) / runs;
+  state.counters["rehearsed_frames"] = static_cast<double>(sum.rehearsed_frames);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +73,11 @@ int main(int argc, char** argv) {
   for (int phase = 1; phase <= 16; ++phase)
     benchmark::RegisterBenchmark(("PhaseCost/" + std::to_string(phase)).c_str(), PhaseCost)->Arg(phase)->Iterations(1);
   benchmark::RegisterBenchmark("WholeProduction60fps", WholeProduction60fps)->Iterations(2)->Unit(benchmark::kSecond);
+  for (int order : {1, 9, 13, 21, 25, 29})
+    benchmark::RegisterBenchmark(("StartAt/" + std::to_string(order)).c_str(), StartAt)
+        ->Arg(order)
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -4,30 +4,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/demo.h"
+#include "app/show.h"
+#include "app/timeline.h"
 #include "display/display.h"
 #include "effects/effects.h"
 #include "support/scripted_sound.h"
 
 namespace {
 
-// Every run starts from the state a fresh process has.
-void fresh_state() {
-  std::memset(screen, 0, sizeof(Canvas));
-  std::memset(backdrop, 0, sizeof(Canvas));
-  std::memset(layer_a, 0, sizeof(Canvas));
-  std::memset(layer_b, 0, sizeof(Canvas));
-  set_random_state(0x12345);
-  for (Particle& p : particles) p = spawn_particle();
-  set_flicker_anchor_row(0);
-  set_bubbles_last_elapsed(0);
-  reset_hills_state();
-  position = {0, 0, 0};
-}
-
 void run_once(SoundLayer* layer) {
   music_use_layer(layer);
-  fresh_state();
+  reset_show();  // every run starts from the state a fresh process has
   if (music_init(MODULE_PATH) != 0) std::abort();
   display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
   start_playing();
@@ -77,7 +66,31 @@ std::map<int, std::vector<double>> measure_phase_costs(double (*now_us)()) {
 double whole_production_speed(double (*now_us)()) {
   const double start = now_us();
   run_once(program_sound_layer());
-  return position.time / 1000.0 / ((now_us() - start) / 1e6);
+  return show.position.time / 1000.0 / ((now_us() - start) / 1e6);
+}
+
+namespace {
+double shown_at = 0;
+void first_shown(int, const MusicPosition&) {
+  shown_at = clock_us();
+  end_show();
+}
+}  // namespace
+
+StartCost measure_start(int order, double (*now_us)()) {
+  music_use_layer(nullptr);
+  reset_show();
+  if (music_init(MODULE_PATH) != 0) std::abort();
+  display_open(WINDOW_TITLE, SCREEN_WIDTH, SCREEN_HEIGHT);
+  clock_us = now_us;
+  set_frame_observer(first_shown);
+  const double start = now_us();
+  if (!start_playing(order)) std::abort();
+  const double cued = now_us();
+  run_timeline(order);
+  set_frame_observer(nullptr);
+  stop_playing();
+  return {(cued - start) / 1000, (shown_at - cued) / 1000, show.frame - 1};
 }
 
 CostSummary summarize(std::vector<double> costs) {

@@ -42,6 +42,8 @@ class RecordingLayer final : public SoundLayer {
   void free_song() override { inner_->free_song(); }
   void close() override { inner_->close(); }
   void frame_presented() override { inner_->frame_presented(); }
+  int64_t cue(int32_t order) override { return inner_->cue(order); }
+  bool rehearsal(MusicPosition* next) override { return inner_->rehearsal(next); }
 
  private:
   SoundLayer* inner_;
@@ -57,6 +59,16 @@ std::map<int, std::vector<double>> measure_phase_costs(double (*now_us)());
 // The whole production as the program plays it offline at 60 fps, audio mixed, nothing
 // recorded: music seconds per wall second.
 double whole_production_speed(double (*now_us)());
+
+// What a start at an order costs until its first frame is shown: the music mixed silently
+// up to it, then the earlier frames rehearsed. Offline at 60 fps, after
+// prepare_measurements.
+struct StartCost {
+  double cue_ms;
+  double rehearsal_ms;
+  int64_t rehearsed_frames;
+};
+StartCost measure_start(int order, double (*now_us)());
 
 struct CostSummary {
   size_t frames;

@@ -2,10 +2,13 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
 namespace {
@@ -20,6 +23,7 @@ struct LiveDisplay {
   bool video_started = false;
   bool saver_off = false;
   bool texture_lost = false;
+  bool end_requested = false;  // Escape or a close request came
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
@@ -37,7 +41,7 @@ struct LiveDisplay {
 };
 LiveDisplay live;
 
-// Standard output and error go to /dev/null while it lives: what SDL's back ends
+// Standard output and error go to the null device while it lives: what SDL's back ends
 // (libwayland, libdecor, Xlib, the GL driver) print while they start or stop must not
 // reach the program's output, which the live mode keeps empty.
 class QuietOutput {
@@ -45,10 +49,17 @@ class QuietOutput {
   QuietOutput() {
     std::fflush(stdout);
     std::fflush(stderr);
+#ifdef _WIN32
+    // The program starts no other, so no copy can leak into one.
+    const int null_fd = open("NUL", O_WRONLY);
+    auto keep = [](int fd) { return dup(fd); };
+#else
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    auto keep = [](int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 3); };
+#endif
     if (null_fd < 0) return;
     for (int fd : {1, 2}) {
-      saved_[fd] = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+      saved_[fd] = keep(fd);
       if (saved_[fd] >= 0) dup2(null_fd, fd);
     }
     close(null_fd);
@@ -243,15 +254,6 @@ int open_live(const char* title, int width, int height) {
   return 1;
 }
 
-void end_process() {
-  {
-    const QuietOutput quiet;
-    display_close();
-    // Audio, if the music runs on SDL too, stops before the exit handlers run.
-    SDL_Quit();
-  }
-  std::exit(0);
-}
 }  // namespace
 
 void display_configure(const DisplaySettings& s) { settings = s; }
@@ -273,16 +275,17 @@ int display_window_proc(const SDL_Event* event) {
   if (event == nullptr) return 0;
   switch (event->type) {
     case SDL_QUIT:
-      end_process();
+      live.end_requested = true;
       break;
     case SDL_KEYDOWN:
-      if (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) end_process();
+      if (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.scancode == SDL_SCANCODE_ESCAPE)
+        live.end_requested = true;
       break;
     case SDL_WINDOWEVENT:
       if (live.window == nullptr || event->window.windowID != SDL_GetWindowID(live.window)) break;
       switch (event->window.event) {
         case SDL_WINDOWEVENT_CLOSE:
-          end_process();
+          live.end_requested = true;
           break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
         case SDL_WINDOWEVENT_RESTORED:
@@ -369,6 +372,8 @@ void display_close() {
   restore_sdl_log();
   live = LiveDisplay{};
 }
+
+bool display_end_requested() { return live.end_requested; }
 
 int display_depth() { return live.window != nullptr ? live.depth : 0; }
 

@@ -50,9 +50,12 @@ void display_configure(const DisplaySettings& settings);
 // that shows a picture, unless SDL_VIDEODRIVER names one; nothing from SDL or its back
 // ends reaches standard output or error while the display opens or closes.
 int display_open(const char* title, int width, int height);
-// Presents the canvas and pumps the window's messages; Escape or a close request ends
-// the process inside this call with status 0. Returns 1 when a frame was presented.
+// Presents the canvas and pumps the window's messages. Returns 1 when a frame was
+// presented.
 int display_update(const Pixel* canvas);
+// Whether Escape or a close request came since the display opened: the program then
+// ends as it does at the end of the music.
+bool display_end_requested();
 void display_close();
 
 // Bits per pixel of the open display's format (0 when offline or closed).
@@ -64,6 +67,6 @@ uint32_t display_format();
 
 // The live display's handler for one window-system event, run by display_update's
 // message pump: focus and minimise set whether frames are shown; Escape and a close
-// request close the display and end the process with status 0. Returns 0.
+// request are noted for display_end_requested. Returns 0.
 union SDL_Event;
 int display_window_proc(const SDL_Event* event);

@@ -1,11 +1,9 @@
 // The display in a web page: the page's canvas#screen, one picture per browser frame.
 // display_update gives the browser its turn (the timeline's loops go on where they were
 // once the browser calls back), and Escape ends the show as the native display does:
-// the display closes and the program exits with status 0, which the page hears of.
+// the program ends as at the end of the music, and the page hears of it.
 // Offline nothing is shown, and the page is given a moment now and then.
 #include <emscripten.h>
-
-#include <cstdlib>
 
 #include "display/display.h"
 
@@ -13,6 +11,7 @@ namespace {
 
 DisplaySettings settings;
 bool is_open = false;
+bool end_requested = false;
 double breathed_ms = 0;  // when the offline run last let the page run
 
 // The canvas as ImageData wants it: bytes R, G, B, A.
@@ -88,6 +87,7 @@ int display_open(const char* title, int width, int height) {
     page_breathe();
   }
   is_open = true;
+  end_requested = false;
   breathed_ms = emscripten_get_now();
   return 1;
 }
@@ -101,10 +101,7 @@ int display_update(const Pixel* canvas) {
     }
     return 1;
   }
-  if (page_escape_pressed()) {
-    display_close();
-    std::exit(0);
-  }
+  if (page_escape_pressed()) end_requested = true;
   if (canvas != nullptr && !page_hidden()) {
     to_rgba(canvas);
     page_canvas_put(rgba, SCREEN_WIDTH, SCREEN_HEIGHT);
@@ -114,6 +111,8 @@ int display_update(const Pixel* canvas) {
 }
 
 void display_close() { is_open = false; }
+
+bool display_end_requested() { return end_requested; }
 
 int display_depth() { return is_open && settings.mode == DisplayMode::Live ? 32 : 0; }
 

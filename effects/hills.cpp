@@ -7,7 +7,6 @@ namespace {
 
 constexpr int BUBBLE_COUNT = 50;
 constexpr int BUBBLE_STRETCH = 13;
-constexpr int STRIP_START = 384;
 
 // The columns picture at 1/divisor of its size, scrolling up by speed a frame.
 struct Strip {
@@ -15,14 +14,7 @@ struct Strip {
 };
 
 // Back to front: the wide strip first, the small far ones last.
-constexpr Strip STRIPS[5] = {{209, 1, 2}, {341, 2, 3}, {128, 2, 4}, {73, 3, 5}, {426, 3, 6}};
-
-int last_phase = 0;
-int strip_position[5] = {STRIP_START, STRIP_START, STRIP_START, STRIP_START, STRIP_START};
-
-int32_t add_clamped(int32_t value, int64_t delta) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value + delta, INT32_MIN, INT32_MAX));
-}
+constexpr Strip STRIPS[HILL_STRIPS] = {{209, 1, 2}, {341, 2, 3}, {128, 2, 4}, {73, 3, 5}, {426, 3, 6}};
 
 // trunc((1 - value / 32) * span); held to a sane range for rows no pattern has.
 int rise(int value, int span) {
@@ -79,53 +71,44 @@ void draw_hill_columns(int phase, int row, int order, Pixel* canvas) {
 
 }  // namespace
 
-void draw_hills(int phase, int row, int order, Image columns, Pixel* canvas) {
-  draw_hill_columns(phase, row, order, canvas);
+void draw_hills(HillsState& state, Particle* particles, Random& random, int phase, int row, int order, Image columns,
+                Pixel* canvas) {
+  if (canvas) draw_hill_columns(phase, row, order, canvas);
   if (order >= 18) {
-    const int64_t since = static_cast<int64_t>(last_phase) - phase;
+    const int64_t since = static_cast<int64_t>(state.last_phase) - phase;
     const int64_t dy = since * 25 / 50;
     const int64_t dlife = since * 10 / 50;
     for (int n = 0; n < BUBBLE_COUNT; ++n) {
       Particle& p = particles[n];
-      fill_circle(p.red, p.green, p.blue, bubble_radius(p.life), p.x, p.y, BUBBLE_STRETCH, canvas);
+      if (canvas) fill_circle(p.red, p.green, p.blue, bubble_radius(p.life), p.x, p.y, BUBBLE_STRETCH, canvas);
       p.y = add_clamped(p.y, dy);
-      p.x = add_clamped(p.x, 3 - next_random() % 8);
+      p.x = add_clamped(p.x, 3 - next_random(random) % 8);
       p.life = add_clamped(p.life, dlife);
       if (p.life < 0) {
-        p = spawn_particle();
+        p = spawn_particle(random);
         p.y = SCREEN_HEIGHT;
-        p.x = 2 * next_random();
+        p.x = 2 * next_random(random);
       }
     }
-    int heights[5];
-    for (int n = 0; n < 5; ++n) {
+    int heights[HILL_STRIPS];
+    for (int n = 0; n < HILL_STRIPS; ++n) {
       const Strip& st = STRIPS[n];
-      const int y0 = strip_position[n];
+      const int y0 = state.strip_position[n];
       heights[n] = columns.height / st.divisor;
-      blit_scaled(st.x0, y0, st.x0 + columns.width / st.divisor, y0 + heights[n], canvas, columns.width, columns.height,
-                  columns.pixels, 1);
+      if (canvas)
+        blit_scaled(st.x0, y0, st.x0 + columns.width / st.divisor, y0 + heights[n], canvas, columns.width,
+                    columns.height, columns.pixels, 1);
     }
-    wave_rows(phase, canvas, SCREEN_WIDTH, SCREEN_HEIGHT, 2);
+    if (canvas) wave_rows(phase, canvas, SCREEN_WIDTH, SCREEN_HEIGHT, 2);
     // Strip 0 never comes back; it only stops short of overflowing.
-    if (strip_position[0] > INT32_MIN + 2) strip_position[0] -= STRIPS[0].speed;
-    for (int n = 1; n < 5; ++n) {
-      if (strip_position[n] <= -heights[n])
-        strip_position[n] = STRIP_START;
+    int* position = state.strip_position;
+    if (position[0] > INT32_MIN + 2) position[0] -= STRIPS[0].speed;
+    for (int n = 1; n < HILL_STRIPS; ++n) {
+      if (position[n] <= -heights[n])
+        position[n] = HILL_STRIP_START;
       else
-        strip_position[n] -= STRIPS[n].speed;
+        position[n] -= STRIPS[n].speed;
     }
   }
-  last_phase = phase;
-}
-
-int hills_last_phase() { return last_phase; }
-
-int hills_strip_position(int strip) {
-  if (strip < 0 || strip >= 5) return 0;
-  return strip_position[strip];
-}
-
-void reset_hills_state() {
-  last_phase = 0;
-  for (int& p : strip_position) p = STRIP_START;
+  state.last_phase = phase;
 }

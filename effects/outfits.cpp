@@ -9,8 +9,6 @@ namespace {
 // The swaying trousers turn only their upper part; the hem would swing too far.
 constexpr int TROUSERS_SWAY_ROWS = 64;
 
-int anchor_row = 0;
-
 int modulo(int value, int divisor) {
   const int r = value % divisor;
   return r < 0 ? r + divisor : r;
@@ -50,40 +48,42 @@ void draw_outfits(int time, int row, int stage, Pixel* canvas, Image cap, Image 
   if (stage < 2 || stage > 8) return;
   if (sways(stage, row)) {
     const int a = modulo(time, 360);
-    const int sway_low = static_cast<int>(std::sin((a + 180) * 0.017453) * 5.0);
-    const int sway_high = static_cast<int>(std::sin(a * 0.017453) * 5.0);
+    const int sway_low = static_cast<int>(std::sin((a + 180) * DEGREE_TO_RADIAN) * 5.0);
+    const int sway_high = static_cast<int>(std::sin(a * DEGREE_TO_RADIAN) * 5.0);
     const int b = modulo(row, 8);
     turned(trousers, std::min(trousers.height, TROUSERS_SWAY_ROWS), canvas, 256, 333, sway_low);
-    blended(bra_left, canvas, 150, 242 - b);
-    blended(bra_right, canvas, 318, 242 - b);
+    blended(bra_left, canvas, BRA_LEFT_PLACE.x, BRA_LEFT_PLACE.y - b);
+    blended(bra_right, canvas, BRA_RIGHT_PLACE.x, BRA_RIGHT_PLACE.y - b);
     turned(shirt, shirt.height, canvas, 256, 270, sway_high);
     turned(cap, cap.height, canvas, 257, 189, sway_high);
     return;
   }
   const bool bounce = bounces(stage, row);
-  blended(trousers, canvas, 175, 301);
-  blended(bra_left, canvas, 150, 242);
-  blended(bra_right, canvas, 318, 242);
-  blended(shirt, canvas, 173, bounce ? 227 : 225);
-  blended(cap, canvas, 100, bounce ? 122 : 118);
+  // On a bounce the shirt drops 2 rows and the cap 4.
+  blended(trousers, canvas, TROUSERS_PLACE.x, TROUSERS_PLACE.y);
+  blended(bra_left, canvas, BRA_LEFT_PLACE.x, BRA_LEFT_PLACE.y);
+  blended(bra_right, canvas, BRA_RIGHT_PLACE.x, BRA_RIGHT_PLACE.y);
+  blended(shirt, canvas, SHIRT_PLACE.x, SHIRT_PLACE.y + (bounce ? 2 : 0));
+  blended(cap, canvas, CAP_PLACE.x, CAP_PLACE.y + (bounce ? 4 : 0));
 }
 
-void draw_flicker(int /*time*/, int row, int /*order*/, Image flicker_1, Image flicker_2, Pixel* canvas) {
+void draw_flicker(FlickerState& state, int /*time*/, int row, int /*order*/, Image flicker_1, Image flicker_2,
+                  Pixel* canvas) {
   const int m = modulo(row, 12);
   // An anchor far outside any real row would overflow; past a few hundred the picture
   // is off the canvas anyway.
-  const int64_t x64 = 256 - 7 * static_cast<int64_t>(anchor_row);
+  const int64_t x64 = 256 - 7 * static_cast<int64_t>(state.anchor_row);
   const int x = static_cast<int>(std::clamp<int64_t>(x64, -(1 << 20), 1 << 20));
-  blended(m <= 6 ? flicker_2 : flicker_1, canvas, x, 1);
-  if (m == 0 || m == 6) anchor_row = row;
+  if (canvas) blended(m <= 6 ? flicker_2 : flicker_1, canvas, x, 1);
+  if (m == 0 || m == 6) state.anchor_row = row;
 }
 
-int flicker_anchor_row() { return anchor_row; }
-void set_flicker_anchor_row(int row) { anchor_row = row; }
-
-void reveal_alpha(int /*time*/, int row, int order, Pixel* canvas) {
-  if (canvas == nullptr) return;
-  fill_noise(canvas, 0);
+void reveal_alpha(Random& random, int /*time*/, int row, int order, Pixel* canvas) {
+  if (canvas == nullptr) {
+    skip_random(random, SCREEN_PIXELS);
+    return;
+  }
+  fill_noise(canvas, 0, random);
   int rows = 0;
   if (order == 7) {
     // Rows beyond a 64-row pattern would ask for more than the canvas holds.

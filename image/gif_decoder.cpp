@@ -82,7 +82,6 @@ int GifDecoder::open(const uint8_t* data, int size) {
   std::memset(global_table_, 0, sizeof global_table_);
   std::memset(local_table_, 0, sizeof local_table_);
   reader_.init(data, size);
-  file_ = data;
   file_size_ = reader_.size();
 
   uint8_t signature[3] = {0, 0, 0};

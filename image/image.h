@@ -63,8 +63,6 @@ class GifDecoder {
   int width() const { return width_; }
   int height() const { return height_; }
   int interlaced() const { return interlaced_; }
-  int global_entries() const { return global_entries_; }
-  int local_entries() const { return local_entries_; }
 
   // Writes the pixels the image data yields, blue, green, red, into output (with
   // null: into a buffer of its own, see output()). Pixels the data does not reach
@@ -96,7 +94,6 @@ class GifDecoder {
   uint8_t* output_ = nullptr;
   int32_t owns_output_ = 0;
   uint8_t* indices_ = nullptr;  // colour indices in the order the data yields them
-  const uint8_t* file_ = nullptr;
   int32_t file_size_ = 0;
   BitReader reader_;
   // Entry i stored blue, green, red; entries the file does not give stay black.

@@ -1,13 +1,14 @@
-// The audio output on Linux: an SDL audio device, fed from SDL's audio thread.
+// An SDL audio device, fed from SDL's audio thread. SDL cannot tell the sound system's
+// latency, so what is heard is estimated from its own buffer alone: the fallback where
+// nothing better opens.
 #include <SDL.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
-#include "music/audio.h"
+#include "music/audio_backend.h"
+#include "music/quiet_output.h"
 
 namespace {
 
@@ -66,28 +67,18 @@ bool open_quietly() {
   return true;
 }
 
-}  // namespace
+void close_device();
 
-bool audio_open(int rate, AudioFeed feed, void* user) {
-  audio_close();
+bool open_device(int rate, AudioFeed feed, void* user) {
+  close_device();
   device.rate = rate;
   device.feed = feed;
   device.user = user;
-  // The sound system's libraries print their complaints about a machine with no sound
-  // card; the program shows no messages, so they go nowhere while the device opens.
-  const int saved_stderr = dup(2);
-  const int null_fd = open("/dev/null", O_WRONLY);
-  if (saved_stderr >= 0 && null_fd >= 0) dup2(null_fd, 2);
-  const bool ok = open_quietly();
-  if (saved_stderr >= 0) {
-    dup2(saved_stderr, 2);
-    close(saved_stderr);
-  }
-  if (null_fd >= 0) close(null_fd);
-  return ok;
+  QuietOutput quiet;
+  return open_quietly();
 }
 
-void audio_play(bool on) {
+void play(bool on) {
   if (device.id == 0) return;
   SDL_LockAudioDevice(device.id);
   if (on && !device.playing) {
@@ -102,7 +93,7 @@ void audio_play(bool on) {
 
 // Between callbacks the device plays on in real time: the last callback's samples start
 // once the buffer ahead of them has played.
-int64_t audio_heard() {
+int64_t heard() {
   if (device.id == 0) return 0;
   SDL_LockAudioDevice(device.id);
   int64_t heard = 0;
@@ -115,17 +106,25 @@ int64_t audio_heard() {
   return heard;
 }
 
-void audio_lock() {
+// SDL stops a device that its back end lost (SDL_AUDIODEVICEREMOVED); a device of ours
+// that is playing is never stopped otherwise.
+bool lost() { return device.id != 0 && SDL_GetAudioDeviceStatus(device.id) == SDL_AUDIO_STOPPED; }
+
+void lock() {
   if (device.id != 0) SDL_LockAudioDevice(device.id);
 }
 
-void audio_unlock() {
+void unlock() {
   if (device.id != 0) SDL_UnlockAudioDevice(device.id);
 }
 
-void audio_close() {
+void close_device() {
   if (device.id == 0) return;
   SDL_CloseAudioDevice(device.id);
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   device = Device{};
 }
+
+}  // namespace
+
+const AudioBackend sdl_backend = {"sdl", open_device, play, heard, lost, lock, unlock, close_device};

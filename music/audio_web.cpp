@@ -212,6 +212,9 @@ int64_t audio_heard() {
   return output.heard;
 }
 
+// The page's audio context does not go away while the page lives.
+bool audio_lost() { return false; }
+
 // One thread: the feed only runs inside audio_heard, so a lock only holds it back there.
 void audio_lock() { ++output.locks; }
 void audio_unlock() { --output.locks; }

@@ -4,19 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "image/bytes.h"
+#include "music/it_format.h"
+
 namespace {
-
-constexpr int HEADER_SIZE = 0xC0;
-constexpr int SAMPLE_HEADER_SIZE = 0x50;
-constexpr int INSTRUMENT_SIZE = 554;
-constexpr int PATTERN_HEADER_SIZE = 8;
-constexpr int MAX_ENTRIES = 256;  // orders, instruments, samples, patterns each
-
-uint16_t u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t u32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 struct File {
   const SoundFileCallbacks& cb;
@@ -38,8 +29,8 @@ bool blocks_inside(const File& file, int64_t at, int64_t length, uint8_t flags) 
   int64_t blocks = (length + per_block - 1) / per_block * ((flags & 4) ? 2 : 1);
   for (; blocks > 0; --blocks) {
     uint8_t size[2];
-    if (!file.read_at(at, size, 2) || u16(size) == 0) return false;
-    at += 2 + u16(size);
+    if (!file.read_at(at, size, 2) || load_le16(size) == 0) return false;
+    at += 2 + load_le16(size);
     if (at > file.size) return false;
   }
   return true;
@@ -50,36 +41,36 @@ bool blocks_inside(const File& file, int64_t at, int64_t length, uint8_t flags) 
 bool it_structure_ok(const SoundFileCallbacks& files, void* handle) {
   if (files.seek(handle, 0, 2) != 0) return false;
   const File file{files, handle, files.tell(handle)};
-  if (file.size < HEADER_SIZE || file.size > INT32_MAX) return false;
+  if (file.size < IT_HEADER_SIZE || file.size > INT32_MAX) return false;
 
-  uint8_t header[HEADER_SIZE];
-  if (!file.read_at(0, header, HEADER_SIZE) || std::memcmp(header, "IMPM", 4) != 0) return false;
-  const int orders = u16(header + 0x20), instruments = u16(header + 0x22);
-  const int samples = u16(header + 0x24), patterns = u16(header + 0x26);
-  if (orders == 0 || orders > MAX_ENTRIES || instruments > MAX_ENTRIES || samples > MAX_ENTRIES ||
-      patterns > MAX_ENTRIES)
+  uint8_t header[IT_HEADER_SIZE];
+  if (!file.read_at(0, header, IT_HEADER_SIZE) || std::memcmp(header, "IMPM", 4) != 0) return false;
+  const int orders = load_le16(header + 0x20), instruments = load_le16(header + 0x22);
+  const int samples = load_le16(header + 0x24), patterns = load_le16(header + 0x26);
+  if (orders == 0 || orders > IT_MAX_ENTRIES || instruments > IT_MAX_ENTRIES || samples > IT_MAX_ENTRIES ||
+      patterns > IT_MAX_ENTRIES)
     return false;
 
   const int table_length = orders + 4 * (instruments + samples + patterns);
   std::vector<uint8_t> tables(static_cast<size_t>(table_length));
-  if (!file.read_at(HEADER_SIZE, tables.data(), table_length)) return false;
+  if (!file.read_at(IT_HEADER_SIZE, tables.data(), table_length)) return false;
   const uint8_t* pointers = tables.data() + orders;
 
   for (int i = 0; i < instruments; ++i) {
-    const uint32_t at = u32(pointers + 4 * i);
+    const uint32_t at = load_le32(pointers + 4 * i);
     uint8_t signature[4];
     if (!file.read_at(at, signature, 4) || std::memcmp(signature, "IMPI", 4) != 0 ||
-        at + int64_t{INSTRUMENT_SIZE} > file.size)
+        at + int64_t{IT_INSTRUMENT_SIZE} > file.size)
       return false;
   }
   for (int i = 0; i < samples; ++i) {
-    const uint32_t at = u32(pointers + 4 * (instruments + i));
-    uint8_t sample[SAMPLE_HEADER_SIZE];
-    if (!file.read_at(at, sample, SAMPLE_HEADER_SIZE) || std::memcmp(sample, "IMPS", 4) != 0) return false;
+    const uint32_t at = load_le32(pointers + 4 * (instruments + i));
+    uint8_t sample[IT_SAMPLE_HEADER_SIZE];
+    if (!file.read_at(at, sample, IT_SAMPLE_HEADER_SIZE) || std::memcmp(sample, "IMPS", 4) != 0) return false;
     const uint8_t flags = sample[0x12];
     if (!(flags & 1)) continue;  // header only, no data
-    const int64_t length = u32(sample + 0x30);
-    const int64_t data = u32(sample + 0x48);
+    const int64_t length = load_le32(sample + 0x30);
+    const int64_t data = load_le32(sample + 0x48);
     if (flags & 8) {
       if (!blocks_inside(file, data, length, flags)) return false;
       continue;
@@ -88,11 +79,11 @@ bool it_structure_ok(const SoundFileCallbacks& files, void* handle) {
     if (data + bytes > file.size) return false;
   }
   for (int i = 0; i < patterns; ++i) {
-    const uint32_t at = u32(pointers + 4 * (instruments + samples + i));
+    const uint32_t at = load_le32(pointers + 4 * (instruments + samples + i));
     if (at == 0) continue;  // an empty pattern of 64 rows
-    uint8_t pattern[PATTERN_HEADER_SIZE];
-    if (!file.read_at(at, pattern, PATTERN_HEADER_SIZE)) return false;
-    if (at + int64_t{PATTERN_HEADER_SIZE} + u16(pattern) > file.size) return false;
+    uint8_t pattern[IT_PATTERN_HEADER_SIZE];
+    if (!file.read_at(at, pattern, IT_PATTERN_HEADER_SIZE)) return false;
+    if (at + int64_t{IT_PATTERN_HEADER_SIZE} + load_le16(pattern) > file.size) return false;
   }
   return true;
 }

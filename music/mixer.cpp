@@ -164,6 +164,20 @@ PositionMark ModuleMixer::mark_at(int64_t sample) {
   return marks_[oldest % MARK_CAPACITY];
 }
 
+PositionMark ModuleMixer::first_mark_from(int32_t order) {
+  std::lock_guard<std::mutex> lock(marks_mutex_);
+  for (int64_t i = std::max<int64_t>(0, mark_count_ - MARK_CAPACITY); i < mark_count_; ++i) {
+    const PositionMark& m = marks_[i % MARK_CAPACITY];
+    if (m.order >= order) return m;
+  }
+  return PositionMark{-1, 0, 0};
+}
+
+bool ModuleMixer::marks_from_start() {
+  std::lock_guard<std::mutex> lock(marks_mutex_);
+  return mark_count_ <= MARK_CAPACITY;
+}
+
 size_t ModuleMixer::stream_read(void* stream, void* dst, size_t bytes) {
   auto* self = static_cast<ModuleMixer*>(stream);
   size_t total = 0;

@@ -47,6 +47,12 @@ class ModuleMixer {
   bool ended() const { return ended_; }
   // The mark of the row that holds `sample`; exact for samples already mixed.
   PositionMark mark_at(int64_t sample);
+  // The earliest mark mixed so far whose order is `order` or later (the module's end
+  // included); a sample of -1 when there is none yet.
+  PositionMark first_mark_from(int32_t order);
+  // Whether every row change since the restart is still kept, so that mark_at answers
+  // for every sample mixed.
+  bool marks_from_start();
   double duration_seconds() const { return duration_; }
 
  private:

@@ -21,7 +21,6 @@ bool song_loaded = false;
 SoundLayer* current_layer();
 }  // namespace
 
-
 void music_use_layer(SoundLayer* layer) { installed_layer = layer; }
 
 namespace {
@@ -52,6 +51,13 @@ int music_set_order(int32_t order) {
   if (!song_loaded) return 0;
   return active->set_order(order);
 }
+
+int64_t music_cue(int32_t order) {
+  if (!song_loaded) return -1;
+  return active->cue(order);
+}
+
+bool music_rehearsal(MusicPosition* next) { return song_loaded && active->rehearsal(next); }
 
 void music_position(int32_t* row, int32_t* order) {
   if (!song_loaded) {

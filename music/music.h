@@ -13,6 +13,16 @@ struct MusicPosition {
 int music_init(const char* path);  // 0 when the module is loaded, 1 on failure
 void music_start();
 int music_set_order(int32_t order);
+// After music_start and music_set_order(0): plays on from the first frame of an order
+// instead, exactly as a run from the start would have it. The module is mixed silently
+// up to there, so that what is heard from then on and the times answered are the
+// module's own; the frames before it become rehearsals, each presented one moving the
+// clock on by a frame with no sound, through the positions a run from the start reads
+// (offline at its fps, live at 60). Returns how many rehearsal frames there are (0 for
+// order 0), or -1 when the music never reaches the order.
+int64_t music_cue(int32_t order);
+// True while the frame being drawn is a rehearsal, with where the read after it will be.
+bool music_rehearsal(MusicPosition* next);
 void music_position(int32_t* row, int32_t* order);
 int32_t music_time();
 void music_stop();
@@ -55,7 +65,7 @@ class SoundLayer {
   virtual void set_memory_system(void* pool, int pool_length, const SoundMemoryCallbacks& callbacks) = 0;
   virtual void set_driver(int driver) = 0;
   virtual int init(int rate, int channels, int flags) = 0;
-  virtual bool load_song(const char* path) = 0;  // false: nothing loaded
+  virtual bool load_song(const char* path) = 0;    // false: nothing loaded
   virtual void set_master_volume(int volume) = 0;  // 0..256
   virtual void set_looping(bool looping) = 0;
   virtual void play_song() = 0;
@@ -70,6 +80,9 @@ class SoundLayer {
   virtual void close() = 0;
   // Offline players advance their virtual clock here, once per presented frame.
   virtual void frame_presented() {}
+  // See music_cue and music_rehearsal; a player that cannot cue starts only at order 0.
+  virtual int64_t cue(int32_t order) { return order == 0 ? 0 : -1; }
+  virtual bool rehearsal(MusicPosition* /*next*/) { return false; }
 };
 
 enum class SoundMode {
@@ -79,7 +92,7 @@ enum class SoundMode {
 
 struct SoundSettings {
   SoundMode mode = SoundMode::Live;
-  int fps = 60;
+  int fps = 60;                    // of the offline clock, and of a rehearsal
   const char* wav_path = nullptr;  // offline only
   // Offline only: receives every block of audio as it is mixed, in order.
   void (*audio_sink)(const int16_t* stereo, int frames) = nullptr;

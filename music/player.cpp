@@ -3,7 +3,10 @@
 // frame.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "music/audio.h"
 #include "music/mixer.h"
@@ -17,6 +20,55 @@ constexpr int AHEAD_FRAMES = 128;  // mixed past the heard sample, to know that 
 int64_t now_ns() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+// ORVEL_CLOCK_LOG=FILE: every read of the clock, for checking it against what the sound
+// system really played. A line a read: the steady clock's nanoseconds at the read, the
+// order and row reported, how many samples into that row the heard sample lies, and where
+// it came from (D device, S silent real time, O offline, R a rehearsal before a start). Kept in memory (no allocation
+// while playing) and written when the player closes or the process exits.
+class ClockLog {
+ public:
+  void start() {
+    const char* path = std::getenv("ORVEL_CLOCK_LOG");
+    if (!path || !*path) return;
+    path_ = path;
+    entries_.clear();
+    entries_.reserve(1 << 18);  // over an hour of reads at 60 a second
+    static bool registered = false;
+    if (!registered) std::atexit([] { clock_log().write(); });
+    registered = true;
+  }
+  void add(int64_t ns, const PositionMark& mark, int64_t sample, char source) {
+    if (path_ && entries_.size() < entries_.capacity())
+      entries_.push_back(Entry{ns, mark.order, mark.row, sample - mark.sample, source});
+  }
+  void write() {
+    if (!path_) return;
+    if (FILE* f = std::fopen(path_, "wb")) {
+      for (const Entry& e : entries_)
+        std::fprintf(f, "%lld\t%d\t%d\t%lld\t%c\n", static_cast<long long>(e.ns), e.order, e.row,
+                     static_cast<long long>(e.into_row), e.source);
+      std::fclose(f);
+    }
+    path_ = nullptr;
+  }
+  static ClockLog& clock_log();
+
+ private:
+  struct Entry {
+    int64_t ns;
+    int32_t order, row;
+    int64_t into_row;
+    char source;
+  };
+  const char* path_ = nullptr;
+  std::vector<Entry> entries_;
+};
+
+ClockLog& ClockLog::clock_log() {
+  static ClockLog log;
+  return log;
 }
 
 class OpenmptPlayer final : public SoundLayer {
@@ -66,12 +118,51 @@ class OpenmptPlayer final : public SoundLayer {
       mixer_.restart();
       ahead_frames_ = 0;
       heard_ = 0;
+      heard_base_ = 0;
       frames_ = 0;
+      rehearsal_frames_ = 0;
       playing_ = true;
     });
     snapshot_ = PositionMark{0, 0, 0};
+    // Live, the device starts with the first read of the clock, so that a cue before it
+    // lets nothing of the module's start be heard; the silent clock runs from here.
     play_start_ns_ = now_ns();
-    if (output_ == SoundOutput::Device) audio_play(true);
+    ClockLog::clock_log().start();
+    hearing_pending_ = true;
+  }
+
+  int64_t cue(int32_t order) override {
+    // Only before the first read: nothing mixed, nothing heard yet.
+    if (!mixer_.loaded() || !playing_ || order < 0 || mixer_.mixed() > 0 || frames_ > 0) return -1;
+    if (order == 0) return 0;
+    // Mixed in the blocks a run from the start mixes in, for the same samples.
+    PositionMark first;
+    while ((first = mixer_.first_mark_from(order)).sample < 0) {
+      if (mixer_.ended()) break;
+      mix_ahead();
+    }
+    if (first.sample < 0 || first.order == END_ORDER || !mixer_.marks_from_start()) return -1;
+    const int64_t fps = rehearsal_fps();
+    rehearsal_frames_ = (first.sample * fps + rate_ - 1) / rate_;  // the first frame at or after it
+    frames_ = 0;
+    // Offline, the clock then stands where a run from the start has it at that frame's
+    // read: the block that holds its sample mixed, the rest of the block still to hear.
+    const int64_t shown = sample_of_frame(rehearsal_frames_);
+    while (mixer_.mixed() <= shown) mix_ahead();
+    const int64_t block_start = mixer_.mixed() - AHEAD_FRAMES;
+    ahead_frames_ = static_cast<int>(mixer_.mixed() - shown);
+    std::memmove(ahead_, ahead_ + 2 * (shown - block_start), static_cast<size_t>(ahead_frames_) * 2 * sizeof(int16_t));
+    heard_ = shown;
+    return rehearsal_frames_;
+  }
+
+  bool rehearsal(MusicPosition* next) override {
+    if (!rehearsing()) return false;
+    if (next) {
+      const PositionMark m = mixer_.mark_at(sample_of_frame(frames_ + 1));
+      *next = MusicPosition{m.order, m.row, static_cast<int32_t>(sample_of_frame(frames_ + 1) * 1000 / rate_)};
+    }
+    return true;
   }
 
   signed char set_order(int32_t order) override {
@@ -93,6 +184,11 @@ class OpenmptPlayer final : public SoundLayer {
     const int64_t heard = heard_sample();
     snapshot_ = mixer_.mark_at(heard);
     snapshot_time_ = static_cast<int32_t>(heard * 1000 / rate_);
+    const char source = rehearsing()                     ? 'R'
+                        : output_ == SoundOutput::Device ? 'D'
+                        : output_ == SoundOutput::Silent ? 'S'
+                                                         : 'O';
+    ClockLog::clock_log().add(now_ns(), snapshot_, heard, source);
     return snapshot_.row;
   }
   int32_t get_order() override { return snapshot_.order; }
@@ -112,6 +208,7 @@ class OpenmptPlayer final : public SoundLayer {
   }
 
   void close() override {
+    ClockLog::clock_log().write();
     wav_.close();
     close_device();
     output_ = SoundOutput::None;
@@ -121,9 +218,14 @@ class OpenmptPlayer final : public SoundLayer {
   }
 
   void frame_presented() override {
-    if (output_ != SoundOutput::Offline || !mixer_.loaded() || !playing_) return;
+    if (!mixer_.loaded() || !playing_) return;
+    if (rehearsing()) {
+      ++frames_;
+      return;
+    }
+    if (output_ != SoundOutput::Offline) return;
     ++frames_;
-    const int64_t target = frames_ * rate_ / (settings_.fps > 0 ? settings_.fps : 60);
+    const int64_t target = sample_of_frame(frames_);
     while (heard_ < target) {
       if (ahead_frames_ == 0) mix_ahead();
       const int n = static_cast<int>(std::min<int64_t>(ahead_frames_, target - heard_));
@@ -158,17 +260,42 @@ class OpenmptPlayer final : public SoundLayer {
     mixer_.mix(ahead_, AHEAD_FRAMES);
   }
 
+  int64_t rehearsal_fps() const { return settings_.fps > 0 ? settings_.fps : 60; }
+  // Frame k of the offline clock, and of a rehearsal, is drawn from this sample.
+  int64_t sample_of_frame(int64_t k) const { return k * rate_ / rehearsal_fps(); }
+  bool rehearsing() const { return frames_ < rehearsal_frames_; }
+
+  // Live, at the first read after the rehearsal, if any: after a cue what is heard starts
+  // where the mixing stands, and now (what was mixed ahead for the rehearsal's clock is not
+  // heard: under 3 ms).
+  void begin_hearing() {
+    hearing_pending_ = false;
+    if (output_ != SoundOutput::Device && output_ != SoundOutput::Silent) return;
+    if (rehearsal_frames_ > 0) {
+      ahead_frames_ = 0;
+      heard_ = heard_base_ = mixer_.mixed();
+      play_start_ns_ = now_ns();
+    }
+    if (output_ == SoundOutput::Device) audio_play(true);
+  }
+  // The mixer's sample index of what the output has played since it started: the module's
+  // own time, also when the show started at a later order.
+  int64_t mixer_sample(int64_t heard_since_start) const { return heard_base_ + heard_since_start; }
+
   // The sample being heard now; never goes backwards. Its row is known: the mixer has
   // always mixed past it.
   int64_t heard_sample() {
     if (!mixer_.loaded() || !playing_) return heard_;
+    if (rehearsing()) return sample_of_frame(frames_);
+    if (hearing_pending_) begin_hearing();
     int64_t h = heard_;
+    if (output_ == SoundOutput::Device && audio_lost()) lose_device();
     switch (output_) {
       case SoundOutput::Device:
-        h = audio_heard();
+        h = mixer_sample(audio_heard());
         break;
       case SoundOutput::Silent:
-        h = (now_ns() - play_start_ns_) * rate_ / 1000000000;
+        h = mixer_sample((now_ns() - play_start_ns_) * rate_ / 1000000000);
         if (h > heard_) heard_ = h;
         while (mixer_.mixed() <= heard_) mix_ahead();
         ahead_frames_ = 0;
@@ -181,6 +308,15 @@ class OpenmptPlayer final : public SoundLayer {
     }
     if (h > heard_) heard_ = h;
     return heard_;
+  }
+
+  // The device went away mid-show: the clock goes on in silent real time from the last
+  // sample heard, as it does when there is no device at all. What the device had taken but
+  // not played is passed over, as it would have been heard.
+  void lose_device() {
+    audio_close();  // its thread is gone: the mixer is the clock's alone from here
+    output_ = SoundOutput::Silent;
+    play_start_ns_ = now_ns() - (heard_ - heard_base_) * 1000000000 / rate_;
   }
 
   void close_device() {
@@ -205,8 +341,11 @@ class OpenmptPlayer final : public SoundLayer {
   PositionMark snapshot_{0, 0, 0};  // the position of the last read
   int32_t snapshot_time_ = 0;
 
-  int64_t heard_ = 0;   // last sample reported (main thread)
-  int64_t frames_ = 0;  // offline frames presented
+  int64_t heard_ = 0;             // last sample reported (main thread)
+  int64_t frames_ = 0;            // frames presented: offline, and those of a rehearsal
+  int64_t rehearsal_frames_ = 0;  // the frames before the first one shown, after a cue
+  int64_t heard_base_ = 0;        // live: the mixer's sample where the output started
+  bool hearing_pending_ = false;  // live: the output starts at the next read
   int64_t play_start_ns_ = 0;
 };
 

@@ -180,7 +180,7 @@ void blit_rotated(const Pixel* source, int width, int height, Pixel* canvas, int
   const int64_t cy = centre_y;
   const int64_t left = cx - width / 2;
   const int64_t top = cy - height / 2;
-  const double theta = angle * 0.017453;
+  const double theta = angle * DEGREE_TO_RADIAN;
   const double sn = std::sin(theta);
   const double cs = std::cos(theta);
   // Clipping is tested on the unrotated position first, as the scenes were tuned with.

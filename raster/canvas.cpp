@@ -74,11 +74,11 @@ void fade_canvas(Pixel* pixels, int32_t width, int32_t height, int32_t percent) 
   }
 }
 
-void fill_noise(Pixel* pixels, int alpha) {
+void fill_noise(Pixel* pixels, int alpha, Random& random) {
   if (pixels == nullptr) return;
   const Pixel top = static_cast<Pixel>(alpha & 0xFF) << 24;
   for (int i = 0; i < SCREEN_PIXELS; ++i) {
-    const Pixel v = static_cast<Pixel>(next_random());
+    const Pixel v = static_cast<Pixel>(next_random(random));
     pixels[i] = top | (v << 16) | (v << 8) | v;
   }
 }

@@ -27,6 +27,24 @@ inline int32_t* const cos_table = trig_tables + 360;
 
 extern const int32_t palette[4][3];
 
+// Degrees to radians where the maths library's sine and cosine are used. Not pi / 180:
+// the scenes were tuned with this factor, which puts 90 degrees just short of a right
+// angle and 180 just short of a half turn.
+constexpr double DEGREE_TO_RADIAN = 0.017453;
+
+// The shared 31-bit generator. Its state is the only thing it keeps: whoever holds it
+// holds the sequence (the show keeps the one it draws from).
+constexpr int32_t RANDOM_SEED = 0x12345;
+struct Random {
+  int32_t state = RANDOM_SEED;
+};
+
+// One step of the generator: a value 0..255.
+int next_random(Random& random);
+// Moves the generator on by count steps, as that many next_random calls would, in far
+// fewer operations; a count of 0 or less does nothing.
+void skip_random(Random& random, int64_t count);
+
 struct Particle {
   int32_t x, y;
   int32_t red, green, blue;
@@ -34,14 +52,14 @@ struct Particle {
 };
 
 constexpr int PARTICLE_COUNT = 100;
-extern Particle particles[PARTICLE_COUNT];
+Particle spawn_particle(Random& random);
 
-// One step of the shared 31-bit generator: a value 0..255.
-int next_random();
-Particle spawn_particle();
-// The generator's raw state, for tests and for resetting between runs in one process.
-int32_t random_state();
-void set_random_state(int32_t state);
+// value + delta held to 32 bits: particles move by differences of the clock, and a jump
+// far outside a run must not overflow them.
+inline int32_t add_clamped(int32_t value, int64_t delta) {
+  const int64_t sum = value + delta;
+  return static_cast<int32_t>(sum < INT32_MIN ? INT32_MIN : sum > INT32_MAX ? INT32_MAX : sum);
+}
 
 // ---- canvas operations ----
 // Flat runs of packed Pixels (stride = width); none of them clips, the caller passes
@@ -55,8 +73,8 @@ void invert_canvas(Pixel* pixels, int32_t width, int32_t height);
 // percent 50..100 scales red and green and keeps blue; below 50 red and green go and
 // blue is scaled by percent + 50. percent is held to 0..100.
 void fade_canvas(Pixel* pixels, int32_t width, int32_t height, int32_t percent);
-// A whole canvas of greys, one next_random() draw per pixel in storage order.
-void fill_noise(Pixel* pixels, int alpha);
+// A whole canvas of greys, one next_random draw per pixel in storage order.
+void fill_noise(Pixel* pixels, int alpha, Random& random);
 // Rows 1 .. height - 2 shifted sideways by trunc(sin(k) * amplitude), k = (time / 16 +
 // row / 8) mod 360 in radians; what leaves one end of a row comes back in at the other.
 void wave_rows(int32_t time, Pixel* pixels, int32_t width, int32_t height, int32_t amplitude);

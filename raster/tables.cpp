@@ -1,11 +1,8 @@
-#include "raster/raster.h"
-
 #include <cmath>
 
-namespace {
-constexpr int32_t RANDOM_SEED = 0x12345;
-int32_t rng_state = RANDOM_SEED;
+#include "raster/raster.h"
 
+namespace {
 // The tables are defined by the constant 3.14159, not pi; the few entries where
 // that matters are what the scenes were tuned with.
 struct TableInit {
@@ -28,26 +25,31 @@ const int32_t palette[4][3] = {
     {240, 241, 235},
 };
 
-Particle particles[PARTICLE_COUNT];
-
-int next_random() {
-  const uint32_t s = static_cast<uint32_t>(rng_state);
+// A linear feedback shift register: each step shifts the state right and brings in, as
+// bit 30, bit 0 xor bit 3.
+int next_random(Random& random) {
+  const uint32_t s = static_cast<uint32_t>(random.state);
   const uint32_t t = s ^ (s >> 3);
-  rng_state = static_cast<int32_t>(((t & 1u) << 30) | (s >> 1));
+  random.state = static_cast<int32_t>(((t & 1u) << 30) | (s >> 1));
   return static_cast<int>((t >> 1) & 0xFFu);
 }
 
-Particle spawn_particle() {
+// The bits that 28 steps bring in are bits 0..27 of s xor bits 3..30, all known at once.
+void skip_random(Random& random, int64_t count) {
+  uint32_t s = static_cast<uint32_t>(random.state);
+  for (; count >= 28; count -= 28) s = (s >> 28) | (((s ^ (s >> 3)) & 0x0FFFFFFFu) << 3);
+  random.state = static_cast<int32_t>(s);
+  for (; count > 0; --count) next_random(random);
+}
+
+Particle spawn_particle(Random& random) {
   Particle p;
-  const int colour = next_random() % 3;
+  const int colour = next_random(random) % 3;
   p.red = palette[colour][0];
   p.green = palette[colour][1];
   p.blue = palette[colour][2];
-  p.x = next_random() % 57 + 287;
-  p.y = next_random() % 5 + 274;
-  p.life = next_random() % 150;
+  p.x = next_random(random) % 57 + 287;
+  p.y = next_random(random) % 5 + 274;
+  p.life = next_random(random) % 150;
   return p;
 }
-
-int32_t random_state() { return rng_state; }
-void set_random_state(int32_t state) { rng_state = state; }

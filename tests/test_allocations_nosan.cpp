@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/app.h"
+#include "app/demo.h"
+#include "app/timeline.h"
 #include "display/display.h"
 #include "effects/effects.h"
 #include "support/scripted_sound.h"

@@ -9,15 +9,16 @@
 #include "raster/raster.h"
 
 namespace {
-// The generator as the process starts, before any test draws from it.
-const int32_t fresh_state = random_state();
+// A generator at its seed.
+const int32_t fresh_state = Random{}.state;
+Random generator;
 
 constexpr Pixel GUARD = 0x5A5A5A5Au;
 
 std::vector<Pixel> random_pixels(size_t count, uint32_t seed) {
-  std::mt19937 generator(seed);
+  std::mt19937 mt(seed);
   std::vector<Pixel> pixels(count);
-  for (Pixel& p : pixels) p = generator();
+  for (Pixel& p : pixels) p = mt();
   return pixels;
 }
 
@@ -131,22 +132,22 @@ TEST(FadeCanvas, PercentOutsideItsRangeIsHeldToIt) {
 }
 
 TEST(FillNoise, FreshGeneratorOneDrawPerPixelInOrder) {
-  set_random_state(fresh_state);
+  generator.state = fresh_state;
   std::vector<Pixel> buffer(SCREEN_PIXELS + 1, GUARD);
-  fill_noise(buffer.data(), 0x1C3);  // only the low byte of alpha counts
-  EXPECT_EQ(buffer[0], 0xC3969696u);  // 150
-  EXPECT_EQ(buffer[1], 0xC3CBCBCBu);  // 203
-  EXPECT_EQ(buffer[2], 0xC3E5E5E5u);  // 229
-  EXPECT_EQ(buffer[3], 0xC3727272u);  // 114
+  fill_noise(buffer.data(), 0x1C3, generator);  // only the low byte of alpha counts
+  EXPECT_EQ(buffer[0], 0xC3969696u);            // 150
+  EXPECT_EQ(buffer[1], 0xC3CBCBCBu);            // 203
+  EXPECT_EQ(buffer[2], 0xC3E5E5E5u);            // 229
+  EXPECT_EQ(buffer[3], 0xC3727272u);            // 114
   EXPECT_EQ(buffer[SCREEN_PIXELS], GUARD);
-  const int32_t after_fill = random_state();
+  const int32_t after_fill = generator.state;
 
-  set_random_state(fresh_state);
+  generator.state = fresh_state;
   for (int i = 0; i < SCREEN_PIXELS; ++i) {
-    const Pixel v = static_cast<Pixel>(next_random());
+    const Pixel v = static_cast<Pixel>(next_random(generator));
     ASSERT_EQ(buffer[i], 0xC3000000u | v * 0x010101u) << i;
   }
-  EXPECT_EQ(random_state(), after_fill);
+  EXPECT_EQ(generator.state, after_fill);
 }
 
 namespace {

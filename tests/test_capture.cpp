@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -12,6 +12,10 @@
 #include "tools/itwriter/itwriter.h"
 
 namespace fs = std::filesystem;
+
+// Without FFmpeg the program is built without capture, and these are skipped.
+#define SKIP_WITHOUT_CAPTURE() \
+  if (!ORVEL_HAS_CAPTURE) GTEST_SKIP() << "built without video capture"
 
 namespace {
 
@@ -47,6 +51,7 @@ std::vector<int16_t> pcm(const std::string& bytes, size_t skip) {
 }  // namespace
 
 TEST(Capture, StreamsSizesAndDurations) {
+  SKIP_WITHOUT_CAPTURE();
   if (!have("ffprobe")) GTEST_SKIP() << "ffprobe not installed";
   const std::string dir = stage_short("capture");
   const ProgramResult r =
@@ -69,15 +74,16 @@ TEST(Capture, StreamsSizesAndDurations) {
 }
 
 TEST(Capture, SoundMatchesTheWavOfTheSameRun) {
+  SKIP_WITHOUT_CAPTURE();
   if (!have("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   const std::string dir = stage_short("capture-sound");
   const ProgramResult r = run_program(
       {dir + "/orvel", "--capture", "run.mp4", "--capture-scale", "1", "--fps", "25", "--wav", "run.wav"}, dir);
   ASSERT_EQ(r.status, 0) << r.err;
-  ASSERT_EQ(std::system(("ffmpeg -v error -y -i '" + dir + "/run.mp4' -f s16le -ac 2 -ar 44100 '" + dir +
-                         "/decoded.raw'")
-                            .c_str()),
-            0);
+  ASSERT_EQ(
+      std::system(
+          ("ffmpeg -v error -y -i '" + dir + "/run.mp4' -f s16le -ac 2 -ar 44100 '" + dir + "/decoded.raw'").c_str()),
+      0);
   const std::vector<int16_t> wav = pcm(read_text(dir + "/run.wav"), 44);
   const std::vector<int16_t> decoded = pcm(read_text(dir + "/decoded.raw"), 0);
   ASSERT_GT(wav.size(), 44100u * 2 * 5);
@@ -94,6 +100,7 @@ TEST(Capture, SoundMatchesTheWavOfTheSameRun) {
 }
 
 TEST(Capture, AnUnwritablePathExits2AndLeavesNothing) {
+  SKIP_WITHOUT_CAPTURE();
   const std::string dir = stage_short("capture-fail");
   const ProgramResult r = run_program({dir + "/orvel", "--capture", dir + "/no/such/folder/x.mp4"}, dir);
   EXPECT_EQ(r.status, 2);
@@ -104,9 +111,11 @@ TEST(Capture, AnUnwritablePathExits2AndLeavesNothing) {
 }
 
 TEST(Capture, TwoRunsGiveTheSameFile) {
+  SKIP_WITHOUT_CAPTURE();
   const std::string dir = stage_short("capture-twice");
   for (const char* name : {"a.mp4", "b.mp4"}) {
-    const ProgramResult r = run_program({dir + "/orvel", "--capture", name, "--capture-scale", "1", "--fps", "25"}, dir);
+    const ProgramResult r =
+        run_program({dir + "/orvel", "--capture", name, "--capture-scale", "1", "--fps", "25"}, dir);
     ASSERT_EQ(r.status, 0) << r.err;
   }
   const std::string a = read_text(dir + "/a.mp4");

@@ -5,7 +5,8 @@
 
 #include <vector>
 
-#include "app/app.h"
+#include "app/crc32.h"
+#include "app/record.h"
 
 // crc32_tables is what the page computes its frame log with.
 TEST(Crc32, AgreesWithZlibOnAnyDataAndAnySplit) {

@@ -1,16 +1,18 @@
 // The display under SDL's dummy video driver: what reaches the window, activation,
-// the ways it fails to open, and the ways it ends the process.
+// the ways it fails to open, and the ways it asks for the end.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/demo.h"
+#include "app/timeline.h"
 #include "display/display.h"
 #include "support/display_layouts.h"
+#include "support/run_program.h"
 
 namespace {
 const char* const TITLE = "orvel test";
@@ -224,65 +226,90 @@ TEST(Display, LostTexturesAreMadeAgain) {
 }
 
 namespace {
-// Runs body in a child with the display open; the child's exit status, or -1.
+// Opens the display, runs body, and tells whether the display then asks for the end;
+// it must not before, nor after it closed.
 template <typename Body>
-int child_status(Body body) {
-  fflush(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    display_configure(live_settings());
-    if (display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT) != 1) _exit(90);
-    body();
-    _exit(91);  // the display gave control back
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+bool ends_after(Body body) {
+  display_configure(live_settings());
+  EXPECT_EQ(display_open(TITLE, SCREEN_WIDTH, SCREEN_HEIGHT), 1);
+  EXPECT_FALSE(display_end_requested());
+  body();
+  const bool ends = display_end_requested();
+  display_close();
+  EXPECT_FALSE(display_end_requested());
+  return ends;
 }
 
 void present_once() {
   const std::vector<Pixel> canvas = test_picture(3);
-  if (display_update(canvas.data()) != 1) _exit(92);
+  EXPECT_EQ(display_update(canvas.data()), 1);
 }
 }  // namespace
 
-TEST(DisplayEnd, EscapeAndCloseRequestsEndTheProcessWithZero) {
-  EXPECT_EQ(child_status([] {
-              present_once();
-              push_key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
-              present_once();
-            }),
-            0);
-  EXPECT_EQ(child_status([] {
-              SDL_Event quit{};
-              quit.type = SDL_QUIT;
-              SDL_PushEvent(&quit);
-              present_once();
-            }),
-            0);
-  EXPECT_EQ(child_status([] {
-              push_window_event(SDL_WINDOWEVENT_CLOSE);
-              present_once();
-            }),
-            0);
+// The display only says so; the program then ends as at the end of the music.
+TEST(DisplayEnd, EscapeAndCloseRequestsAskForTheEnd) {
+  EXPECT_TRUE(ends_after([] {
+    present_once();
+    push_key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+    present_once();
+  }));
+  EXPECT_TRUE(ends_after([] {
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    present_once();
+  }));
+  EXPECT_TRUE(ends_after([] {
+    push_window_event(SDL_WINDOWEVENT_CLOSE);
+    present_once();
+  }));
   // Whatever is going on: inactive, or with other keys queued before it.
-  EXPECT_EQ(child_status([] {
-              push_window_event(SDL_WINDOWEVENT_MINIMIZED);
-              present_once();
-              push_key(SDLK_a, SDL_SCANCODE_A);
-              push_key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
-              present_once();
-            }),
-            0);
+  EXPECT_TRUE(ends_after([] {
+    push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+    present_once();
+    push_key(SDLK_a, SDL_SCANCODE_A);
+    push_key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+    present_once();
+  }));
 }
 
 TEST(DisplayEnd, OtherKeysDoNothing) {
-  EXPECT_EQ(child_status([] {
-              push_key(SDLK_a, SDL_SCANCODE_A);
-              push_key(SDLK_SPACE, SDL_SCANCODE_SPACE);
-              push_key(SDLK_RETURN, SDL_SCANCODE_RETURN);
-              present_once();
-              present_once();
-            }),
-            91);
+  EXPECT_FALSE(ends_after([] {
+    push_key(SDLK_a, SDL_SCANCODE_A);
+    push_key(SDLK_SPACE, SDL_SCANCODE_SPACE);
+    push_key(SDLK_RETURN, SDL_SCANCODE_RETURN);
+    present_once();
+    present_once();
+  }));
+}
+
+namespace {
+int frames_seen = 0;
+void escape_after_three(int, const MusicPosition&) {
+  if (++frames_seen == 3) push_key(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+}
+}  // namespace
+
+// Escape mid-show ends the run as the end of the music does: the frame log is closed
+// whole, and a snapshot whose moment never came is reported.
+TEST(DisplayEnd, EscapeEndsTheRunAsTheEndOfTheMusicDoes) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string dir = scratch_dir("escape-end");
+  RunOptions options;
+  options.windowed = true;
+  options.frames_path = dir + "/log.tsv";
+  options.snapshots.push_back({29, 0, dir + "/never.png", false, false});
+  frames_seen = 0;
+  set_frame_observer(escape_after_three);
+  testing::internal::CaptureStderr();
+  const int status = run_demo(&options);
+  const std::string err = testing::internal::GetCapturedStderr();
+  set_frame_observer(nullptr);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(err, "orvel: cannot write '" + dir + "/never.png': no frame at order 29, row 0\n");
+  // The header and the frames up to the one that saw the key, then nothing more.
+  const std::string log = read_text(options.frames_path);
+  EXPECT_EQ(log.rfind("frame\torder\trow\ttime_ms\tcrc32\n", 0), 0u);
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1 + 4) << log;
+  EXPECT_EQ(log.back(), '\n');
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/read_file.h"
+
 namespace giftest {
 
 using Bytes = std::vector<uint8_t>;
@@ -134,9 +136,9 @@ class LsbWriter {
 };
 
 struct EncodeOptions {
-  int min_code_size = 0;        // 0: from the table size, at least 2
-  bool clear_when_full = true;  // false: the table stays full, codes stay 12 bits
-  int clear_every = 0;          // > 0: a clear code after that many codes as well
+  int min_code_size = 0;                 // 0: from the table size, at least 2
+  bool clear_when_full = true;           // false: the table stays full, codes stay 12 bits
+  int clear_every = 0;                   // > 0: a clear code after that many codes as well
   std::vector<int> block_sizes = {255};  // sub-block lengths, repeated; the last one is reused
   bool end_code = true;
 };
@@ -382,7 +384,8 @@ inline Reference giflib_decode(const Bytes& gif) {
     const GifImageDesc& desc = image.ImageDesc;
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : file->SColorMap;
     result.ok = true;
-    result.covers_screen = desc.Left == 0 && desc.Top == 0 && desc.Width == file->SWidth && desc.Height == file->SHeight;
+    result.covers_screen =
+        desc.Left == 0 && desc.Top == 0 && desc.Width == file->SWidth && desc.Height == file->SHeight;
     result.width = desc.Width;
     result.height = desc.Height;
     const size_t total = static_cast<size_t>(desc.Width) * static_cast<size_t>(desc.Height);
@@ -452,17 +455,6 @@ inline bool write_file(const std::string& path, const Bytes& bytes) {
   if (!file) return false;
   const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
-}
-
-inline Bytes read_file(const std::string& path) {
-  Bytes bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-  std::fclose(file);
-  return bytes;
 }
 
 }  // namespace giftest

@@ -12,6 +12,11 @@ namespace {
 
 constexpr Pixel GROUND = 0x008F89A6u;
 
+// What the effect keeps, the pool it moves and the generator it draws from.
+HillsState hills;
+Particle particles[PARTICLE_COUNT];
+Random generator;
+
 using GuardedCanvas = GuardedCanvasOn<GROUND>;
 
 // The indices of column x as the closed form gives them: j = a + (x + 1) / 2 wrapped to
@@ -65,23 +70,23 @@ TEST(Hills, IndicesAtPhaseZeroAndThreeHundred) {
   EXPECT_EQ(index_k(300, 121), 301);
   // Order 16 draws the back layer only, whatever the row: no bubbles, strips or ripple.
   for (int t : {0, 300, 359, 360 + 45, 123456}) {
-    reset_hills_state();
+    hills = HillsState{};
     park_bubbles();
     particles[0] = Particle{100, 40, 1, 2, 3, 50};
     const Particle kept = particles[0];
-    const int32_t state = random_state();
+    const int32_t state = generator.state;
     GuardedCanvas got, want;
-    draw_hills(t, 40, 16, clear_columns, got.canvas());
+    draw_hills(hills, particles, generator, t, 40, 16, clear_columns, got.canvas());
     hill_layers(want.canvas(), t, 0, 0, 0, false, false);
     EXPECT_EQ(got.differences(want), 0) << "t " << t;
-    EXPECT_EQ(random_state(), state);
+    EXPECT_EQ(generator.state, state);
     EXPECT_EQ(std::memcmp(&particles[0], &kept, sizeof kept), 0);
-    for (int n = 0; n < 5; ++n) EXPECT_EQ(hills_strip_position(n), 384);
-    EXPECT_EQ(hills_last_phase(), t);
+    for (int n = 0; n < 5; ++n) EXPECT_EQ(hills.strip_position[n], 384);
+    EXPECT_EQ(hills.last_phase, t);
   }
   // Spot values: at t = 300, column 0 has shade j = 300 and outline k = 241.
   GuardedCanvas g;
-  draw_hills(300, 0, 16, clear_columns, g.canvas());
+  draw_hills(hills, particles, generator, 300, 0, 16, clear_columns, g.canvas());
   const int h = ((sin_table[300] * 20) >> 12) + 50;
   const int top = 76 + ((sin_table[241] * 24) >> 12);
   EXPECT_EQ(g.at(0, top), shade(h, 0));
@@ -101,11 +106,11 @@ TEST(Hills, LayersRiseInOverOrdersSeventeenAndEighteen) {
   };
   for (const Case& c : cases) {
     for (int t : {0, 977}) {
-      reset_hills_state();
+      hills = HillsState{};
       park_bubbles();
-      draw_hills(t, 0, 16, clear_columns, GuardedCanvas().canvas());  // last phase = t
+      draw_hills(hills, particles, generator, t, 0, 16, clear_columns, GuardedCanvas().canvas());  // last phase = t
       GuardedCanvas got, want;
-      draw_hills(t, c.row, c.order, clear_columns, got.canvas());
+      draw_hills(hills, particles, generator, t, c.row, c.order, clear_columns, got.canvas());
       hill_layers(want.canvas(), t, c.rise1, c.rise2, c.rise3, c.middle, c.front);
       if (c.order >= 18) wave_rows(t, want.canvas(), SCREEN_WIDTH, SCREEN_HEIGHT, 2);
       EXPECT_EQ(got.differences(want), 0) << "order " << c.order << " row " << c.row << " t " << t;
@@ -114,21 +119,21 @@ TEST(Hills, LayersRiseInOverOrdersSeventeenAndEighteen) {
   }
   // Order 17, row 0: only outline points above 384 - 308 + 24 = 360 can show.
   GuardedCanvas g;
-  draw_hills(0, 0, 17, clear_columns, g.canvas());
+  draw_hills(hills, particles, generator, 0, 0, 17, clear_columns, g.canvas());
   for (int x = 0; x < SCREEN_WIDTH; ++x) EXPECT_EQ(g.at(x, 359), GROUND);
 }
 
 TEST(Hills, StripPositionsAndResets) {
-  reset_hills_state();
+  hills = HillsState{};
   park_bubbles();
   GuardedCanvas g;
   // P1 runs 384, 381, ..., -237, -240 and is then set back to 384 (no subtraction).
   std::vector<int> p1, p3;
   for (int call = 0; call < 260; ++call) {
-    p1.push_back(hills_strip_position(1));
-    p3.push_back(hills_strip_position(3));
-    EXPECT_EQ(hills_strip_position(0), 384 - 2 * call);
-    draw_hills(0, 0, 18, clear_columns, g.canvas());
+    p1.push_back(hills.strip_position[1]);
+    p3.push_back(hills.strip_position[3]);
+    EXPECT_EQ(hills.strip_position[0], 384 - 2 * call);
+    draw_hills(hills, particles, generator, 0, 0, 18, clear_columns, g.canvas());
   }
   for (int n = 0; n <= 208; ++n) EXPECT_EQ(p1[n], 384 - 3 * n) << n;
   EXPECT_EQ(p1[208], -240);
@@ -137,9 +142,8 @@ TEST(Hills, StripPositionsAndResets) {
   // P3 steps by 5 past its limit: -161, then 384.
   EXPECT_EQ(p3[109], -161);
   EXPECT_EQ(p3[110], 384);
-  EXPECT_EQ(hills_strip_position(2), 384 - 4 * (260 - 157));  // reset after call 156
-  EXPECT_EQ(hills_strip_position(4), 384 - 6 * (260 - 2 * 92));
-  EXPECT_EQ(hills_strip_position(5), 0);
+  EXPECT_EQ(hills.strip_position[2], 384 - 4 * (260 - 157));  // reset after call 156
+  EXPECT_EQ(hills.strip_position[4], 384 - 6 * (260 - 2 * 92));
 }
 
 TEST(Hills, StripsAreTheColumnPictureScaledAtTheirPositions) {
@@ -147,51 +151,52 @@ TEST(Hills, StripsAreTheColumnPictureScaledAtTheirPositions) {
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 94; ++x)
       columns[y * 94 + x] = (x / 8 + y / 16) % 3 == 0 ? COLOR_KEY : pack_pixel(x, y & 0xFF, y >> 8, 255);
-  reset_hills_state();
+  hills = HillsState{};
   park_bubbles();
   GuardedCanvas scratch;
-  for (int call = 0; call < 100; ++call) draw_hills(2000, 40, 19, {columns.data(), 94, 480}, scratch.canvas());
+  for (int call = 0; call < 100; ++call)
+    draw_hills(hills, particles, generator, 2000, 40, 19, {columns.data(), 94, 480}, scratch.canvas());
   int pos[5];
-  for (int n = 0; n < 5; ++n) pos[n] = hills_strip_position(n);
+  for (int n = 0; n < 5; ++n) pos[n] = hills.strip_position[n];
   EXPECT_EQ(pos[0], 184);
   GuardedCanvas got, want;
-  draw_hills(2000, 40, 20, {columns.data(), 94, 480}, got.canvas());
+  draw_hills(hills, particles, generator, 2000, 40, 20, {columns.data(), 94, 480}, got.canvas());
   hill_layers(want.canvas(), 2000, 0, 0, 0, true, true);
   const int rect[5][3] = {{209, 303, 480}, {341, 388, 240}, {128, 175, 240}, {73, 104, 160}, {426, 457, 160}};
   for (int n = 0; n < 5; ++n)
     blit_scaled(rect[n][0], pos[n], rect[n][1], pos[n] + rect[n][2], want.canvas(), 94, 480, columns.data(), 1);
   wave_rows(2000, want.canvas(), SCREEN_WIDTH, SCREEN_HEIGHT, 2);
   EXPECT_EQ(got.differences(want), 0);
-  EXPECT_EQ(hills_strip_position(0), 182);
+  EXPECT_EQ(hills.strip_position[0], 182);
 }
 
 TEST(Hills, BubblesOfTheFirstFiftyRecords) {
-  reset_hills_state();
-  set_random_state(0x12345);
-  for (auto& p : particles) p = spawn_particle();
+  hills = HillsState{};
+  generator.state = 0x12345;
+  for (auto& p : particles) p = spawn_particle(generator);
   for (int i = 0; i < 50; ++i) particles[i].life = 100 + i;
   const Particle last_fifty = particles[50];
   GuardedCanvas g;
-  draw_hills(40, 0, 16, clear_columns, g.canvas());  // last phase 40, no bubbles
+  draw_hills(hills, particles, generator, 40, 0, 16, clear_columns, g.canvas());  // last phase 40, no bubbles
   Particle before[50];
   std::memcpy(before, particles, sizeof before);
   // Same phase: y and life unchanged, x wobbles by 3 - r mod 8, one draw per record.
-  int32_t state = random_state();
-  draw_hills(40, 0, 20, clear_columns, g.canvas());
-  const int32_t after = random_state();
-  set_random_state(state);
+  int32_t state = generator.state;
+  draw_hills(hills, particles, generator, 40, 0, 20, clear_columns, g.canvas());
+  const int32_t after = generator.state;
+  generator.state = state;
   for (int i = 0; i < 50; ++i) {
-    const int r = next_random();
+    const int r = next_random(generator);
     EXPECT_EQ(particles[i].x, before[i].x + 3 - r % 8) << i;
     EXPECT_EQ(particles[i].y, before[i].y) << i;
     EXPECT_EQ(particles[i].life, before[i].life) << i;
   }
-  EXPECT_EQ(random_state(), after);
+  EXPECT_EQ(generator.state, after);
   EXPECT_EQ(std::memcmp(&particles[50], &last_fifty, sizeof last_fifty), 0);
 
   // One phase unit later nothing moves either: 25 / 50 and 10 / 50 truncate to 0.
   std::memcpy(before, particles, sizeof before);
-  draw_hills(41, 0, 20, clear_columns, g.canvas());
+  draw_hills(hills, particles, generator, 41, 0, 20, clear_columns, g.canvas());
   EXPECT_EQ(particles[7].y, before[7].y);
   EXPECT_EQ(particles[7].life, before[7].life);
 
@@ -199,30 +204,30 @@ TEST(Hills, BubblesOfTheFirstFiftyRecords) {
   // bottom edge at an even x, drawing after its wobble: four for the spawn, one for x.
   particles[3].life = 1;
   std::memcpy(before, particles, sizeof before);
-  state = random_state();
-  draw_hills(51, 0, 20, clear_columns, g.canvas());
+  state = generator.state;
+  draw_hills(hills, particles, generator, 51, 0, 20, clear_columns, g.canvas());
   const Particle reborn_got = particles[3];
-  const int32_t after_respawn = random_state();
-  set_random_state(state);
-  for (int i = 0; i < 3; ++i) next_random();
-  next_random();
-  Particle reborn = spawn_particle();
+  const int32_t after_respawn = generator.state;
+  generator.state = state;
+  for (int i = 0; i < 3; ++i) next_random(generator);
+  next_random(generator);
+  Particle reborn = spawn_particle(generator);
   reborn.y = 384;
-  reborn.x = 2 * next_random();
-  for (int i = 4; i < 50; ++i) next_random();
-  EXPECT_EQ(random_state(), after_respawn);
+  reborn.x = 2 * next_random(generator);
+  for (int i = 4; i < 50; ++i) next_random(generator);
+  EXPECT_EQ(generator.state, after_respawn);
   EXPECT_EQ(std::memcmp(&reborn_got, &reborn, sizeof reborn), 0);
   EXPECT_EQ(particles[0].y, before[0].y - 5);
   EXPECT_EQ(particles[0].life, before[0].life - 2);
 }
 
 TEST(Hills, BubblesAreDrawnBeforeTheRipple) {
-  reset_hills_state();
+  hills = HillsState{};
   park_bubbles();
   particles[0] = Particle{60, 100, 240, 241, 235, 149};
   GuardedCanvas g;
-  draw_hills(0, 0, 16, clear_columns, g.canvas());
-  draw_hills(0, 0, 18, clear_columns, g.canvas());
+  draw_hills(hills, particles, generator, 0, 0, 16, clear_columns, g.canvas());
+  draw_hills(hills, particles, generator, 0, 0, 18, clear_columns, g.canvas());
   // The disc (half-width trunc(12 * 1.3) = 15, columns 45..74 of row 100) is drawn
   // before the ripple, which moves rows 96..103 of phase 0 by trunc(sin(12) * 2) = -1,
   // one pixel to the right.
@@ -236,14 +241,41 @@ TEST(Hills, BubblesAreDrawnBeforeTheRipple) {
 }
 
 TEST(Hills, ExtremePhasesAndRowsStayOnTheCanvas) {
-  reset_hills_state();
+  hills = HillsState{};
   park_bubbles();
   GuardedCanvas g;
   for (int t : {INT32_MIN, -1, 0, INT32_MAX})
     for (int row : {INT32_MIN, -5, 0, 31, 32, 64, 200, INT32_MAX})
-      for (int order : {16, 17, 18, 20}) draw_hills(t, row, order, clear_columns, g.canvas());
+      for (int order : {16, 17, 18, 20})
+        draw_hills(hills, particles, generator, t, row, order, clear_columns, g.canvas());
   EXPECT_TRUE(g.guards_intact());
-  reset_hills_state();
+  hills = HillsState{};
+}
+
+// The rehearsal of a start moves the hills' bubbles and strips without drawing them:
+// everything but the pixels must come out the same.
+TEST(Hills, WithoutACanvasEverythingButThePixelsMovesOn) {
+  Random seeded;
+  Particle drawn_pool[PARTICLE_COUNT], unseen_pool[PARTICLE_COUNT];
+  for (Particle& p : drawn_pool) p = spawn_particle(seeded);
+  std::memcpy(unseen_pool, drawn_pool, sizeof unseen_pool);
+  Random drawn_generator = seeded, unseen_generator = seeded;
+  HillsState drawn_state, unseen_state;
+  const std::vector<Pixel> columns(94 * 480, 0xFF102030u);
+  GuardedCanvas g;
+  for (int frame = 0; frame < 1500; ++frame) {
+    // 100 ms a frame: lives run out and bubbles are spawned again.
+    const int phase = (60000 + frame * 100) >> 2, order = 17 + frame / 400;
+    draw_hills(drawn_state, drawn_pool, drawn_generator, phase, frame % 64, order, {columns.data(), 94, 480},
+               g.canvas());
+    draw_hills(unseen_state, unseen_pool, unseen_generator, phase, frame % 64, order, {columns.data(), 94, 480},
+               nullptr);
+  }
+  EXPECT_EQ(std::memcmp(unseen_pool, drawn_pool, sizeof drawn_pool), 0);
+  EXPECT_EQ(unseen_generator.state, drawn_generator.state);
+  EXPECT_EQ(unseen_state.last_phase, drawn_state.last_phase);
+  for (int n = 0; n < HILL_STRIPS; ++n) EXPECT_EQ(unseen_state.strip_position[n], drawn_state.strip_position[n]) << n;
+  EXPECT_TRUE(g.guards_intact());
 }
 
 }  // namespace

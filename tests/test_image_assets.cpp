@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "image/image.h"
 #include "test_gif_util.h"
 

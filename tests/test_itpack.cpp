@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "image/bytes.h"
 #include "support/module_probe.h"
 #include "support/run_program.h"
 #include "tools/itwriter/itwriter.h"
+#include "tools/read_file.h"
 
 namespace {
 
@@ -130,9 +132,7 @@ std::vector<float> render(const std::vector<uint8_t>& bytes) {
   return audio;
 }
 
-uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
+uint32_t u32_at(const std::vector<uint8_t>& b, size_t at) { return load_le32(&b[at]); }
 
 // The one sample's header, as written: the module has no instruments and one order.
 struct SampleHeader {
@@ -187,7 +187,7 @@ TEST(ItPack, BlocksTileTheDataAndTheCodingSuitsTheSignal) {
     const size_t per_block = c.bits == 16 ? 0x4000 : 0x8000;
     size_t at = h.data, blocks = 0;
     while (at + 2 <= b.size()) {
-      const size_t bytes = b[at] | b[at + 1] << 8;
+      const size_t bytes = load_le16(&b[at]);
       EXPECT_GT(bytes, 0u);
       // Never more than every value at full width: bits + 1 each.
       const size_t values = std::min(per_block, c.length - std::min(c.length, blocks * per_block));
@@ -237,7 +237,7 @@ TEST(ItPack, XmpPlaysCompressedSamplesAsPlainOnes) {
       std::remove(out.c_str());
       ASSERT_EQ(it_write_file(module_of(c, packed == 1), it), 0);
       ASSERT_EQ(std::system(("xmp -q -d wav -o " + out + " " + it + " >/dev/null 2>&1").c_str()), 0);
-      wav[packed] = read_file_bytes(out);
+      wav[packed] = read_file(out);
     }
     // The same length (a WAV header and 16-bit stereo), and the same sound.
     ASSERT_GT(wav[0].size(), 44 + 4 * c.length);

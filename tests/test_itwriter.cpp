@@ -9,6 +9,7 @@
 
 #include "support/module_probe.h"
 #include "tools/itwriter/itwriter.h"
+#include "tools/read_file.h"
 
 namespace {
 
@@ -127,8 +128,8 @@ TEST(ItWriter, CellsSurviveThePacking) {
   };
   const Expect expects[] = {
       {0, 0, "C-5", "01", 64, "A06"}, {1, 0, "C-5", "01", 64, "A06"}, {2, 0, "D-5", "02", 32, "D04"},
-      {3, 0, "===", "..", -1, "..."}, {4, 0, "D-5", "02", 32, "D04"},  {0, 3, "...", "..", -1, "T80"},
-      {5, 3, "^^^", "..", -1, "..."}, {6, 2, "B-9", "02", 0, "H44"},   {7, 1, "C-0", "01", -1, "C00"},
+      {3, 0, "===", "..", -1, "..."}, {4, 0, "D-5", "02", 32, "D04"}, {0, 3, "...", "..", -1, "T80"},
+      {5, 3, "^^^", "..", -1, "..."}, {6, 2, "B-9", "02", 0, "H44"},  {7, 1, "C-0", "01", -1, "C00"},
       {1, 1, "...", "..", -1, "..."},
   };
   for (const Expect& e : expects) {
@@ -141,8 +142,9 @@ TEST(ItWriter, CellsSurviveThePacking) {
                 0);
     } else {
       EXPECT_EQ(cell_text(l.mod(), 0, e.row, e.channel, OPENMPT_MODULE_COMMAND_VOLUMEEFFECT), "v");
-      EXPECT_EQ(openmpt_module_get_pattern_row_channel_command(l.mod(), 0, e.row, e.channel, OPENMPT_MODULE_COMMAND_VOLUME),
-                e.volume);
+      EXPECT_EQ(
+          openmpt_module_get_pattern_row_channel_command(l.mod(), 0, e.row, e.channel, OPENMPT_MODULE_COMMAND_VOLUME),
+          e.volume);
     }
     EXPECT_EQ(cell_text(l.mod(), 0, e.row, e.channel, OPENMPT_MODULE_COMMAND_EFFECT) +
                   cell_text(l.mod(), 0, e.row, e.channel, OPENMPT_MODULE_COMMAND_PARAMETER),
@@ -209,7 +211,8 @@ TEST(ItWriter, VolumeSlideAndInstrumentEnvelopeShapeTheSound) {
   {
     // D0F from row 4: fifteen down per tick after the first, silent within a row.
     ItModule m = held_note_module(tone, 16);
-    for (int r = 4; r < 16; ++r) m.patterns[0].cells[r][0] = {IT_NOTE_NONE, 0, IT_VOLUME_NONE, IT_FX_VOLUME_SLIDE, 0x0F};
+    for (int r = 4; r < 16; ++r)
+      m.patterns[0].cells[r][0] = {IT_NOTE_NONE, 0, IT_VOLUME_NONE, IT_FX_VOLUME_SLIDE, 0x0F};
     Loaded l(m);
     expect_clean(l);
     std::vector<int16_t> audio = render_stereo(l.mod(), 2.0, 0);
@@ -286,7 +289,7 @@ TEST(ItWriter, RejectsWhatItCannotWrite) {
 }
 
 TEST(ItWriter, SyncTrackFixtureHasItsShapeAndAccents) {
-  ProbedModule p = probe_module(read_file_bytes(ORVEL_BUILD_DIR "/fixtures/synctrack.it"));
+  ProbedModule p = probe_module(read_file(ORVEL_BUILD_DIR "/fixtures/synctrack.it"));
   ASSERT_NE(p.mod, nullptr) << "fixtures/synctrack.it is missing or unreadable";
   EXPECT_TRUE(p.warnings.empty()) << p.warnings;
   EXPECT_TRUE(p.log.empty());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -10,7 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
+#include "image/bytes.h"
 #include "music/music.h"
 #include "support/run_program.h"
 #include "tools/itwriter/itwriter.h"
@@ -96,14 +99,11 @@ TEST(MusicFiles, CompressedSamplesAreRefusedWhenAnyBlockIsCut) {
     music_free();
 
     // Where the tone's blocks begin, from its header: the data is the file's last.
-    auto u32 = [&](size_t at) {
-      return whole[at] | whole[at + 1] << 8 | whole[at + 2] << 16 | static_cast<uint32_t>(whole[at + 3]) << 24;
-    };
+    auto u32 = [&](size_t at) { return load_le32(&whole[at]); };
     const size_t tone_header = u32(0xC0 + m.orders.size() + 1 + 4 * 2);
     ASSERT_EQ(u32(tone_header + 0x30), static_cast<uint32_t>(length));
     std::vector<size_t> starts;
-    for (size_t at = u32(tone_header + 0x48); at < whole.size(); at += 2 + (whole[at] | whole[at + 1] << 8))
-      starts.push_back(at);
+    for (size_t at = u32(tone_header + 0x48); at < whole.size(); at += 2 + load_le16(&whole[at])) starts.push_back(at);
     ASSERT_EQ(starts.size(), 4u);
 
     // Cut between two blocks, inside a length, just after one, inside the data.
@@ -195,6 +195,95 @@ TEST(MusicOffline, TheClockFollowsTheModuleFrameByFrame) {
   // The WAV holds exactly the audio of the frames presented before the jump.
   std::ifstream in(wav, std::ios::binary | std::ios::ate);
   EXPECT_EQ(static_cast<int64_t>(in.tellg()), 44 + int64_t{500} * 44100 / 50 * 4);
+}
+
+namespace {
+std::vector<int16_t> heard_offline;
+void hear(const int16_t* stereo, int frames) { heard_offline.insert(heard_offline.end(), stereo, stereo + 2 * frames); }
+
+struct OfflineClock {
+  std::vector<MusicPosition> reads;  // one a frame, the first before any is presented
+  std::vector<int16_t> sound;
+  int64_t rehearsed = 0;
+};
+
+// The clock offline at 30 fps from the start, or cued at an order: every frame's read and
+// the sound, until order 5.
+OfflineClock offline_clock(const std::string& path, int cue_order) {
+  SoundSettings s;
+  s.mode = SoundMode::Offline;
+  s.fps = 30;
+  s.audio_sink = hear;
+  music_configure(s);
+  heard_offline.clear();
+  OfflineClock c;
+  EXPECT_EQ(music_init(path.c_str()), 0);
+  music_start();
+  music_set_order(0);
+  if (cue_order > 0) c.rehearsed = music_cue(cue_order);
+  for (int64_t k = 0;; ++k) {
+    MusicPosition next{};
+    const bool rehearsal = music_rehearsal(&next);
+    EXPECT_EQ(rehearsal, k < c.rehearsed) << k;
+    MusicPosition p{};
+    read(&p);
+    c.reads.push_back(p);
+    if (p.order >= 5) break;
+    music_frame_presented();
+    if (rehearsal) {
+      MusicPosition after{};
+      read(&after);
+      EXPECT_EQ(after.order, next.order) << k;
+      EXPECT_EQ(after.row, next.row) << k;
+      EXPECT_EQ(after.time, next.time) << k;
+    }
+  }
+  music_stop();
+  music_free();
+  c.sound = heard_offline;
+  return c;
+}
+}  // namespace
+
+// A cue mixes silently up to the order and turns the frames before it into rehearsals:
+// they read what a run from the start reads, and from the order's first frame on the
+// reads and the sound are that run's.
+TEST(MusicOffline, ACuedClockRehearsesThenPlaysOnAsFromTheStart) {
+  const std::string path = write_module("cue.it", make_test_module(6, 16, 6, 125));
+  const OfflineClock whole = offline_clock(path, 0);
+  EXPECT_EQ(whole.rehearsed, 0);
+  for (const int order : {1, 3}) {
+    const OfflineClock cued = offline_clock(path, order);
+    // Order 1 begins at sample 16 × 5292; the first frame at or after it is frame 58.
+    const int64_t first = (int64_t{order} * 16 * ROW_SAMPLES * 30 + 44099) / 44100;
+    EXPECT_EQ(cued.rehearsed, first);
+    ASSERT_EQ(cued.reads.size(), whole.reads.size());
+    for (size_t k = 0; k < whole.reads.size(); ++k) {
+      ASSERT_EQ(cued.reads[k].order, whole.reads[k].order) << k;
+      ASSERT_EQ(cued.reads[k].row, whole.reads[k].row) << k;
+      ASSERT_EQ(cued.reads[k].time, whole.reads[k].time) << k;
+    }
+    EXPECT_EQ(cued.reads[first].order, order);
+    EXPECT_EQ(cued.reads[first - 1].order, order - 1);
+    const size_t from = static_cast<size_t>(first * 44100 / 30 * 2);
+    ASSERT_EQ(cued.sound.size(), whole.sound.size() - from);
+    EXPECT_TRUE(std::equal(cued.sound.begin(), cued.sound.end(), whole.sound.begin() + from));
+  }
+  // An order the module does not have, or a cue once the clock was read, is refused.
+  use_offline(30);
+  ASSERT_EQ(music_init(path.c_str()), 0);
+  music_start();
+  music_set_order(0);
+  EXPECT_EQ(music_cue(6), -1);
+  music_free();
+  ASSERT_EQ(music_init(path.c_str()), 0);
+  music_start();
+  music_set_order(0);
+  MusicPosition p{};
+  read(&p);
+  EXPECT_EQ(music_cue(2), -1);
+  EXPECT_FALSE(music_rehearsal(nullptr));
+  music_free();
 }
 
 // Tempo and speed change from row to row: each row lasts speed × (44100 × 2.5 / tempo,

@@ -9,6 +9,10 @@
 
 namespace {
 
+// What the flicker keeps, and the generator the noise draws from.
+FlickerState flicker;
+Random generator;
+
 constexpr Pixel GROUND = 0x00203040u;
 
 using GuardedCanvas = GuardedCanvasOn<GROUND>;
@@ -171,58 +175,58 @@ Seen find_flicker(GuardedCanvas& g) {
 
 TEST(Flicker, AnchorAndPictureSequence) {
   const FlickerPictures f;
-  set_flicker_anchor_row(0);
+  flicker.anchor_row = 0;
   GuardedCanvas g;
   // First call of a run at row 7: picture 1 at x 256.
-  draw_flicker(0, 7, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
+  draw_flicker(flicker, 0, 7, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   Seen s = find_flicker(g);
   EXPECT_EQ(s.x, 256);
   EXPECT_EQ(s.picture, 1);
-  EXPECT_EQ(flicker_anchor_row(), 0);
+  EXPECT_EQ(flicker.anchor_row, 0);
 
   // Three frames per row from row 0 to 63: the first frame of rows 0, 6, 12, ... uses
   // the old anchor, the others the new one.
-  set_flicker_anchor_row(0);
+  flicker.anchor_row = 0;
   int anchor = 0;
   for (int row = 0; row < 64; ++row)
     for (int frame = 0; frame < 3; ++frame) {
       g.fill(GROUND);
-      draw_flicker(row * 100 + frame, row, 9 + row / 16, {f.one.data(), 200, 384}, {f.two.data(), 200, 384},
+      draw_flicker(flicker, row * 100 + frame, row, 9 + row / 16, {f.one.data(), 200, 384}, {f.two.data(), 200, 384},
                    g.canvas());
       s = find_flicker(g);
       EXPECT_EQ(s.x, 256 - 7 * anchor) << "row " << row << " frame " << frame;
       EXPECT_EQ(s.picture, row % 12 <= 6 ? 2 : 1) << "row " << row;
       if (row % 6 == 0) anchor = row;
-      EXPECT_EQ(flicker_anchor_row(), anchor);
+      EXPECT_EQ(flicker.anchor_row, anchor);
     }
   // Row 12 twice after row 11: old anchor first, then x = 172.
-  set_flicker_anchor_row(6);
+  flicker.anchor_row = 6;
   g.fill(GROUND);
-  draw_flicker(0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
+  draw_flicker(flicker, 0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(find_flicker(g).x, 214);
   g.fill(GROUND);
-  draw_flicker(0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
+  draw_flicker(flicker, 0, 12, 10, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(find_flicker(g).x, 172);
 }
 
 TEST(Flicker, StartsAtRowOneAndLosesItsLastRow) {
   const FlickerPictures f;
-  set_flicker_anchor_row(0);
+  flicker.anchor_row = 0;
   GuardedCanvas g;
-  draw_flicker(0, 1, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
+  draw_flicker(flicker, 0, 1, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
   EXPECT_EQ(g.at(256, 0), GROUND);
   EXPECT_NE(g.at(256, 1), GROUND);
   EXPECT_NE(g.at(256, 383), GROUND);
   // A far anchor puts the picture off the canvas without touching anything outside.
-  set_flicker_anchor_row(1 << 28);
+  flicker.anchor_row = 1 << 28;
   GuardedCanvas h;
-  draw_flicker(0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
-  set_flicker_anchor_row(-(1 << 28));
-  draw_flicker(0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
+  draw_flicker(flicker, 0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
+  flicker.anchor_row = -(1 << 28);
+  draw_flicker(flicker, 0, 3, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, h.canvas());
   GuardedCanvas untouched;
   EXPECT_TRUE(h.same_as(untouched));
   EXPECT_TRUE(h.guards_intact());
-  set_flicker_anchor_row(0);
+  flicker.anchor_row = 0;
 }
 
 // ---- reveal ----
@@ -237,12 +241,12 @@ TEST(Reveal, NoiseWithAnOpaqueBlock) {
   GuardedCanvas g;
   std::vector<Pixel> noise(SCREEN_PIXELS);
   for (const Case& c : cases) {
-    const int32_t state = random_state();
-    fill_noise(noise.data(), 0);
-    const int32_t after = random_state();
-    set_random_state(state);
-    reveal_alpha(777, c.row, c.order, g.canvas());
-    EXPECT_EQ(random_state(), after) << "one noise fill, nothing more";
+    const int32_t state = generator.state;
+    fill_noise(noise.data(), 0, generator);
+    const int32_t after = generator.state;
+    generator.state = state;
+    reveal_alpha(generator, 777, c.row, c.order, g.canvas());
+    EXPECT_EQ(generator.state, after) << "one noise fill, nothing more";
     int wrong = 0;
     for (int y = 0; y < SCREEN_HEIGHT; ++y)
       for (int x = 0; x < SCREEN_WIDTH; ++x) {
@@ -257,14 +261,34 @@ TEST(Reveal, NoiseWithAnOpaqueBlock) {
 
 TEST(Reveal, RowsPastThePatternStayOnTheCanvas) {
   GuardedCanvas g;
-  reveal_alpha(0, 200, 7, g.canvas());  // would ask for 750 rows
+  reveal_alpha(generator, 0, 200, 7, g.canvas());  // would ask for 750 rows
   for (int y = 0; y < SCREEN_HEIGHT; ++y) {
     EXPECT_EQ(g.at(96, y) >> 24, 0xFFu);
     EXPECT_EQ(g.at(95, y) >> 24, 0u);
   }
-  reveal_alpha(0, -5, 7, g.canvas());
+  reveal_alpha(generator, 0, -5, 7, g.canvas());
   EXPECT_EQ(g.at(96, 0) >> 24, 0u);
   EXPECT_TRUE(g.guards_intact());
+}
+
+TEST(Reveal, WithoutACanvasTheGeneratorMovesOnAsTheNoiseWould) {
+  GuardedCanvas g;
+  Random drawn, skipped;
+  drawn.state = skipped.state = 0x2468ACE;
+  reveal_alpha(drawn, 0, 10, 7, g.canvas());
+  reveal_alpha(skipped, 0, 10, 7, nullptr);
+  EXPECT_EQ(skipped.state, drawn.state);
+}
+
+TEST(Flicker, WithoutACanvasOnlyTheAnchorMovesOn) {
+  const FlickerPictures f;
+  GuardedCanvas g;
+  FlickerState drawn, unseen;
+  for (int row = 0; row < 64; ++row) {
+    draw_flicker(drawn, 0, row, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, g.canvas());
+    draw_flicker(unseen, 0, row, 9, {f.one.data(), 200, 384}, {f.two.data(), 200, 384}, nullptr);
+    ASSERT_EQ(unseen.anchor_row, drawn.anchor_row) << row;
+  }
 }
 
 }  // namespace

@@ -9,11 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "gifwriter.h"
+#include "support/run_program.h"
 #if __has_include("image/image.h")
 #include "image/image.h"
 #define HAVE_OUR_DECODER 1
@@ -328,9 +328,7 @@ TEST(Pictures, TheMakerDrawsTheSameBytesEveryTime) {
   ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
   ASSERT_EQ(std::system(command.c_str()), 0);
   for (const Expected& e : expected_pictures()) {
-    std::ifstream a(GFX + e.file, std::ios::binary), b(folder + "/gfx/" + e.file, std::ios::binary);
-    const std::string first((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
-    const std::string second((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+    const std::string first = read_text(GFX + e.file), second = read_text(folder + "/gfx/" + e.file);
     EXPECT_FALSE(first.empty()) << e.file;
     EXPECT_TRUE(first == second) << e.file << " differs between two runs";
   }

@@ -2,11 +2,16 @@
 // snapshots of every order, and the pixels are checked against what each scene draws.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/layout.h"
+#include "app/timeline.h"
+#include "image/image.h"
 #include "support/png_read.h"
 #include "support/run_program.h"
 
@@ -22,25 +27,9 @@ std::vector<std::pair<int, int>> wanted() {
   std::vector<std::pair<int, int>> w;
   for (int order = 0; order < 30; ++order)
     for (int row : {0, 16, 32, 48}) w.push_back({order, row});
-  for (auto extra : std::vector<std::pair<int, int>>{{1, 40},
-                                                     {9, 8},
-                                                     {20, 8},
-                                                     {21, 10},
-                                                     {25, 5},
-                                                     {25, 20},
-                                                     {26, 1},
-                                                     {26, 8},
-                                                     {27, 1},
-                                                     {27, 2},
-                                                     {27, 7},
-                                                     {27, 8},
-                                                     {27, 9},
-                                                     {28, 1},
-                                                     {28, 2},
-                                                     {28, 7},
-                                                     {28, 8},
-                                                     {28, 9},
-                                                     {29, 59}})
+  for (auto extra : std::vector<std::pair<int, int>>{{1, 40},  {3, 4},  {27, 34}, {9, 8},  {20, 8}, {21, 10}, {25, 5},
+                                                     {25, 20}, {26, 1}, {26, 8},  {27, 1}, {27, 2}, {27, 7},  {27, 8},
+                                                     {27, 9},  {28, 1}, {28, 2},  {28, 7}, {28, 8}, {28, 9},  {29, 59}})
     w.push_back(extra);
   return w;
 }
@@ -207,6 +196,153 @@ void check_ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe() {
   EXPECT_TRUE(black);
 }
 
+struct Box {
+  int left, top, right, bottom;  // right and bottom past the end
+};
+
+// Where two frames differ: inside the boxes only, and in each box out to its edges, both
+// within tolerance pixels.
+void expect_changes_in(const Picture& a, const Picture& b, const std::vector<Box>& boxes, int tolerance,
+                       const std::string& what) {
+  if (a.rgb.empty() || b.rgb.empty()) return;
+  std::vector<Box> seen(boxes.size(), Box{SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0});
+  long outside = 0;
+  for (int y = 0; y < SCREEN_HEIGHT; ++y)
+    for (int x = 0; x < SCREEN_WIDTH; ++x) {
+      if (a.at(x, y) == b.at(x, y)) continue;
+      bool in = false;
+      for (size_t i = 0; i < boxes.size(); ++i) {
+        const Box& r = boxes[i];
+        if (x < r.left - tolerance || y < r.top - tolerance || x >= r.right + tolerance || y >= r.bottom + tolerance)
+          continue;
+        in = true;
+        seen[i] = {std::min(seen[i].left, x), std::min(seen[i].top, y), std::max(seen[i].right, x + 1),
+                   std::max(seen[i].bottom, y + 1)};
+      }
+      outside += !in;
+    }
+  EXPECT_EQ(outside, 0) << what << ": changes outside the boxes";
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    const Box& r = boxes[i];
+    const Box& s = seen[i];
+    EXPECT_TRUE(std::abs(s.left - r.left) <= tolerance && std::abs(s.top - r.top) <= tolerance &&
+                std::abs(s.right - r.right) <= tolerance && std::abs(s.bottom - r.bottom) <= tolerance)
+        << what << ", box " << i << ": changes in " << s.left << "," << s.top << ".." << s.right << "," << s.bottom
+        << " for " << r.left << "," << r.top << ".." << r.right << "," << r.bottom;
+  }
+}
+
+// Where a picture is not transparent, in its own coordinates.
+Box content_box(const Pixel* pixels, int width, int height) {
+  Box b{width, height, 0, 0};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (pixels[y * width + x] != COLOR_KEY)
+        b = {std::min(b.left, x), std::min(b.top, y), std::max(b.right, x + 1), std::max(b.bottom, y + 1)};
+  return b;
+}
+
+void check_TheFigureGrowsFromItsFirstRectangle() {
+  SCOPED_TRACE("TheFigureGrowsFromItsFirstRectangle");
+  // The standing figure over the staircase (order 3, a row without a bounce) against the
+  // staircase alone (the last frame of the build) gives the figure's box; rows 0 to 7 of
+  // order 2 show it scaled into (230, 10)..(294, 58), an eighth of its size.
+  const Picture& stairs = shot(1, 48);
+  const Picture& standing = shot(3, 4);
+  if (stairs.rgb.empty() || standing.rgb.empty()) return;
+  Box figure{SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0};
+  for (int y = 0; y < SCREEN_HEIGHT; ++y)
+    for (int x = 0; x < SCREEN_WIDTH; ++x)
+      if (stairs.at(x, y) != standing.at(x, y))
+        figure = {std::min(figure.left, x), std::min(figure.top, y), std::max(figure.right, x + 1),
+                  std::max(figure.bottom, y + 1)};
+  ASSERT_LT(figure.left, figure.right);
+  const Box scaled{230 + figure.left / 8, 10 + figure.top / 8, 230 + (figure.right + 7) / 8,
+                   10 + (figure.bottom + 7) / 8};
+  expect_changes_in(stairs, shot(2, 0), {scaled}, 2, "order 2, row 0");
+}
+
+void check_TheFigureOfOrder8FadesWithTheRest() {
+  SCOPED_TRACE("TheFigureOfOrder8FadesWithTheRest");
+  // By row 16 the fades (100 down to 75 percent, compounding every frame) have taken red
+  // and green out of the staircase and the figure alike, blue kept. Only the noise panel
+  // (columns 96 to 415, rows 0 to 239) is not faded.
+  const Picture& p = shot(8, 16);
+  if (p.rgb.empty()) return;
+  long coloured = 0, figure = 0;
+  for (int y = 0; y < SCREEN_HEIGHT; ++y)
+    for (int x = 0; x < SCREEN_WIDTH; ++x) {
+      if (y < 240 && x >= 96 && x < 416) continue;
+      coloured += (p.at(x, y) & 0xFFFF00u) != 0;
+      figure += y >= 300 && x >= 175 && x < 338 && p.at(x, y) != shot(8, 0).at(x, y);
+    }
+  EXPECT_EQ(coloured, 0) << "pixels with red or green left";
+  EXPECT_GT(figure, 1000) << "the figure is not where it slid to";
+}
+
+// d + floor((s - d) * 255 / 256) per channel: the blended blit of an opaque pixel.
+uint32_t blend_opaque(uint32_t s, uint32_t d) {
+  uint32_t out = 0;
+  for (int shift : {0, 8, 16}) {
+    const uint32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+    out |= ((sc * 255 + dc) >> 8) << shift;
+  }
+  return out;
+}
+
+void check_ThePortraitStandsOnTheBottomEdge() {
+  SCOPED_TRACE("ThePortraitStandsOnTheBottomEdge");
+  // Order 14, row 0: the portrait (361 x 300) at x = 0 with its last row on canvas row 383,
+  // blended into the backdrop's ground, which is blended onto the screen's.
+  static Pixel portrait[PORTRAIT_WIDTH * PORTRAIT_HEIGHT];
+  ASSERT_EQ(load_image("gfx//retrato.gif", portrait, PORTRAIT_WIDTH, PORTRAIT_HEIGHT), 0);
+  const Picture& p = shot(14, 0);
+  if (p.rgb.empty()) return;
+  long opaque = 0, wrong = 0;
+  for (int picture_row : {0, PORTRAIT_HEIGHT - 1}) {
+    const int y = SCREEN_HEIGHT - PORTRAIT_HEIGHT + picture_row;
+    // Clear of the rounded corners, the bubbles and the polygon.
+    const int first = picture_row == 0 ? 1 : 54, last = picture_row == 0 ? 60 : PORTRAIT_WIDTH;
+    for (int x = first; x < last; ++x) {
+      const Pixel s = portrait[picture_row * PORTRAIT_WIDTH + x];
+      const uint32_t want = s == COLOR_KEY ? GROUND : blend_opaque(blend_opaque(s & 0xFFFFFFu, GROUND), GROUND);
+      opaque += s != COLOR_KEY;
+      wrong += p.at(x, y) != want;
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "pixels of its first and last rows not where they belong";
+  EXPECT_GT(opaque, 200);
+  // Above it, only the ground.
+  for (int x = 1; x < 60; ++x) EXPECT_EQ(p.at(x, SCREEN_HEIGHT - PORTRAIT_HEIGHT - 1), GROUND) << x;
+}
+
+void check_CreditsStandWhereTheyBelong() {
+  SCOPED_TRACE("CreditsStandWhereTheyBelong");
+  // Over what order 26 shows, without inverting (rows 2 and 34): three credits at (0, 0),
+  // (0, 112) and (0, 225) in rows 1 to 31 of order 27, two at (180, 67) and (180, 158)
+  // from row 32 on. A pixel at a picture's edge may blend to what was there already.
+  struct Placed {
+    const char* file;
+    int x, y;
+  };
+  auto boxes = [](std::initializer_list<Placed> credits) {
+    static Pixel picture[CREDIT_WIDTH * CREDIT_HEIGHT];
+    std::vector<Box> out;
+    for (const Placed& c : credits) {
+      EXPECT_EQ(load_image(c.file, picture, CREDIT_WIDTH, CREDIT_HEIGHT), 0) << c.file;
+      const Box b = content_box(picture, CREDIT_WIDTH, CREDIT_HEIGHT);
+      out.push_back({c.x + b.left, c.y + b.top, c.x + b.right, c.y + b.bottom});
+    }
+    return out;
+  };
+  expect_changes_in(
+      shot(26, 1), shot(27, 2),
+      boxes({{"gfx//creditos1.gif", 0, 0}, {"gfx//creditos2.gif", 0, 112}, {"gfx//creditos3.gif", 0, 225}}), 1,
+      "order 27, row 2");
+  expect_changes_in(shot(26, 1), shot(27, 34),
+                    boxes({{"gfx//creditos4.gif", 180, 67}, {"gfx//creditos5.gif", 180, 158}}), 1, "order 27, row 34");
+}
+
 }  // namespace
 
 TEST(Scenes, KeyFramesOfTheWholeProduction) {
@@ -218,6 +354,10 @@ TEST(Scenes, KeyFramesOfTheWholeProduction) {
   check_CreditsFlashNegativeOnTwoRowsOfEight();
   check_TheFinalPictureWipesDownSixRowsARow();
   check_ColumnZeroCarriesOverInTheGreetingsAndIsBlackFromTheWipe();
+  check_TheFigureGrowsFromItsFirstRectangle();
+  check_TheFigureOfOrder8FadesWithTheRest();
+  check_ThePortraitStandsOnTheBottomEdge();
+  check_CreditsStandWhereTheyBelong();
 }
 
 TEST(Greetings, SlotsAndPositions) {

@@ -11,7 +11,9 @@
 #include <fstream>
 #include <string>
 
+#include "image/bytes.h"
 #include "support/module_probe.h"
+#include "tools/read_file.h"
 #include "tools/soundtrack/mixmeter.h"
 #include "tools/soundtrack/synth.h"
 
@@ -30,7 +32,7 @@ constexpr int SECTION_FIRST[] = {0, 1, 3, 8, 9, 10, 13, 14, 17, 18, 21, 25, 26, 
 class Soundtrack : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    probed_ = new ProbedModule(probe_module(read_file_bytes(MODULE)));
+    probed_ = new ProbedModule(probe_module(read_file(MODULE)));
     if (probed_->mod) {
       duration_ = openmpt_module_get_duration_seconds(probed_->mod);
       audio_ = new std::vector<float>(render_stereo_float(probed_->mod, 400.0, GAIN_MILLIBEL));
@@ -65,10 +67,8 @@ bool have_program(const char* name) {
 
 // Seconds of 16-bit stereo audio in a WAV file, -1 when it is not one.
 double wav_seconds(const std::string& path) {
-  std::vector<uint8_t> b = read_file_bytes(path);
-  auto u32 = [&](size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-  };
+  std::vector<uint8_t> b = read_file(path);
+  auto u32 = [&](size_t at) { return load_le32(&b[at]); };
   if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF") return -1;
   uint32_t rate = u32(24);
   for (size_t at = 12; at + 8 <= b.size(); at += 8 + u32(at + 4))
@@ -86,7 +86,7 @@ std::string write_temp(const std::string& name, const std::string& text) {
 int compile(const std::string& instruments, const std::string& song, const std::string& out, std::string& printed) {
   std::string log = ORVEL_BUILD_DIR "/soundtrack_test.log";
   int status = std::system((COMPILER + " " + instruments + " " + song + " " + out + " >" + log + " 2>&1").c_str());
-  std::vector<uint8_t> text = read_file_bytes(log);
+  std::vector<uint8_t> text = read_file(log);
   printed.assign(text.begin(), text.end());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -219,7 +219,7 @@ TEST(SoundtrackCompiler, MakesTheSameBytesAgainAndReportsBadInput) {
   const std::string again = ORVEL_BUILD_DIR "/soundtrack_again.it";
   std::string printed;
   ASSERT_EQ(compile(instruments, song, again, printed), 0) << printed;
-  EXPECT_EQ(read_file_bytes(again), read_file_bytes(MODULE));
+  EXPECT_EQ(read_file(again), read_file(MODULE));
   std::remove(again.c_str());
 
   struct Bad {
@@ -242,7 +242,7 @@ TEST(SoundtrackCompiler, MakesTheSameBytesAgainAndReportsBadInput) {
     std::string path = write_temp("soundtrack_test_song.txt", bad.song);
     EXPECT_EQ(compile(lead, path, again, printed), 1) << bad.song;
     EXPECT_NE(printed.find(bad.message), std::string::npos) << printed;
-    EXPECT_TRUE(read_file_bytes(again).empty()) << "no module after an error";
+    EXPECT_TRUE(read_file(again).empty()) << "no module after an error";
   }
   const std::string bad_instrument = write_temp("soundtrack_test_ins.txt", "lead wave base=C5 cutof=900\n");
   EXPECT_EQ(compile(bad_instrument, ORVEL_SOURCE_DIR "/assets/music/song.txt", again, printed), 1);

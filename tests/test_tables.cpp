@@ -40,26 +40,38 @@ TEST(Tables, Palette) {
 
 class RandomTest : public ::testing::Test {
  protected:
-  void SetUp() override { set_random_state(0x12345); }
+  Random generator;  // at its seed
 };
 
 TEST_F(RandomTest, FirstDrawsAndStateAfterThem) {
   const int expected[8] = {150, 203, 229, 114, 57, 28, 14, 7};
-  for (int v : expected) EXPECT_EQ(next_random(), v);
-  EXPECT_EQ(random_state(), 0x16800123);
+  for (int v : expected) EXPECT_EQ(next_random(generator), v);
+  EXPECT_EQ(generator.state, 0x16800123);
 }
 
 TEST_F(RandomTest, StaysInRangeAndBit31NeverSet) {
   for (int i = 0; i < 200000; ++i) {
-    const int v = next_random();
+    const int v = next_random(generator);
     ASSERT_GE(v, 0);
     ASSERT_LE(v, 255);
-    ASSERT_GE(random_state(), 0);
+    ASSERT_GE(generator.state, 0);
+  }
+}
+
+TEST_F(RandomTest, SkippingIsDrawingWithoutLooking) {
+  // Counts around the 28 steps a skip takes at once, and a whole canvas of noise.
+  for (const int64_t count : {int64_t{-3}, int64_t{0}, int64_t{1}, int64_t{27}, int64_t{28}, int64_t{29}, int64_t{56},
+                              int64_t{100}, int64_t{SCREEN_PIXELS}}) {
+    Random drawn = generator, skipped = generator;
+    for (int64_t i = 0; i < count; ++i) next_random(drawn);
+    skip_random(skipped, count);
+    EXPECT_EQ(skipped.state, drawn.state) << count;
+    next_random(generator);  // each count from another state
   }
 }
 
 TEST_F(RandomTest, FirstParticleAndRangesOfAPool) {
-  const Particle first = spawn_particle();
+  const Particle first = spawn_particle(generator);
   EXPECT_EQ(first.x, 319);
   EXPECT_EQ(first.y, 278);
   EXPECT_EQ(first.red, 93);
@@ -68,7 +80,7 @@ TEST_F(RandomTest, FirstParticleAndRangesOfAPool) {
   EXPECT_EQ(first.life, 114);
   bool seen[3] = {};
   for (int i = 0; i < 1000; ++i) {
-    const Particle p = spawn_particle();
+    const Particle p = spawn_particle(generator);
     ASSERT_GE(p.x, 287);
     ASSERT_LE(p.x, 343);
     ASSERT_GE(p.y, 274);

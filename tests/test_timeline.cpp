@@ -4,7 +4,10 @@
 
 #include <vector>
 
-#include "app/app.h"
+#include "app/demo.h"
+#include "app/record.h"
+#include "app/show.h"
+#include "app/timeline.h"
 #include "display/display.h"
 #include "support/scripted_sound.h"
 
@@ -13,10 +16,14 @@ namespace {
 struct Frame {
   int phase;
   MusicPosition at;
+  uint32_t crc;  // of the presented picture, when asked for
 };
 std::vector<Frame> frames;
+bool take_crcs = false;
 
-void observe(int phase, const MusicPosition& at) { frames.push_back({phase, at}); }
+void observe(int phase, const MusicPosition& at) {
+  frames.push_back({phase, at, take_crcs ? picture_crc(show.screen) : 0});
+}
 
 class Timeline : public ::testing::Test {
  protected:
@@ -24,10 +31,9 @@ class Timeline : public ::testing::Test {
 
   void SetUp() override {
     frames.clear();
-    position = {0, 0, 0};
-    phase_start = -1;
-    greeting_base_order = -1;
-    set_random_state(0x12345);
+    reset_show();
+    show.phase_start = -1;
+    show.greeting_base_order = -1;
     music_use_layer(&sound);
     DisplaySettings offline;
     offline.mode = DisplayMode::Offline;
@@ -35,6 +41,7 @@ class Timeline : public ::testing::Test {
     set_frame_observer(observe);
   }
   void TearDown() override {
+    take_crcs = false;
     set_frame_observer(nullptr);
     music_use_layer(nullptr);
   }
@@ -79,8 +86,7 @@ TEST_F(Timeline, EveryOrderInTurnVisitsEveryPhaseForwardAndEndsAtRow60) {
     ASSERT_GE(f.phase, previous);
     previous = f.phase;
     EXPECT_GE(f.at.order, first_order[f.phase] - (f.phase == 2 || f.phase == 13 ? 1 : 0)) << f.phase;
-    EXPECT_LE(f.at.order, last_order[f.phase] + (f.phase <= 2 || f.phase == 13 || f.phase == 14 ? 1 : 0))
-        << f.phase;
+    EXPECT_LE(f.at.order, last_order[f.phase] + (f.phase <= 2 || f.phase == 13 || f.phase == 14 ? 1 : 0)) << f.phase;
   }
   for (int phase = 1; phase <= 16; ++phase) EXPECT_FALSE(of_phase(phase).empty()) << phase;
 
@@ -103,17 +109,28 @@ TEST_F(Timeline, EveryOrderInTurnVisitsEveryPhaseForwardAndEndsAtRow60) {
   EXPECT_EQ(sound.now.row, 60);
 
   // The first order-13 frame is drawn from the last read of order 12, which sets phase_start.
-  EXPECT_EQ(phase_start, of_phase(9).front().at.time);
+  EXPECT_EQ(show.phase_start, of_phase(9).front().at.time);
   EXPECT_EQ(of_phase(9).front().at.order, 13);
-  EXPECT_EQ(greeting_base_order, 21);
+  EXPECT_EQ(show.greeting_base_order, 21);
 }
 
 TEST_F(Timeline, TheStartUpCallsTheSoundLayerInOrder) {
   add(30, 0, 0);
   run();
-  const std::vector<std::string> expected = {
-      "version", "output 2", "file callbacks", "memory null 0", "driver 0", "init 44100 32 1",
-      "load musica\\XK_TRAM4.IT", "volume 192", "looping off", "play", "order 0", "stop", "free", "close"};
+  const std::vector<std::string> expected = {"version",
+                                             "output 2",
+                                             "file callbacks",
+                                             "memory null 0",
+                                             "driver 0",
+                                             "init 44100 32 1",
+                                             "load musica\\XK_TRAM4.IT",
+                                             "volume 192",
+                                             "looping off",
+                                             "play",
+                                             "order 0",
+                                             "stop",
+                                             "free",
+                                             "close"};
   EXPECT_EQ(sound.calls, expected);
   EXPECT_TRUE(frames.empty());
 }
@@ -150,13 +167,12 @@ TEST_F(Timeline, SkippedPhasesStillRunTheirSetUp) {
   add(30, 0, 0);
   run();
 
-  EXPECT_EQ(phase_start, 1040);
+  EXPECT_EQ(show.phase_start, 1040);
   EXPECT_TRUE(of_phase(9).empty());
   EXPECT_TRUE(of_phase(10).empty());
   EXPECT_TRUE(of_phase(11).empty());
   EXPECT_FALSE(of_phase(12).empty());
-  EXPECT_EQ(greeting_base_order, 22);
-
+  EXPECT_EQ(show.greeting_base_order, 22);
 }
 
 TEST_F(Timeline, TheHillsParticlesAreRenewedEvenWhenEveryPhaseIsSkipped) {
@@ -164,21 +180,23 @@ TEST_F(Timeline, TheHillsParticlesAreRenewedEvenWhenEveryPhaseIsSkipped) {
   add(30, 0, 0);
   run();
   EXPECT_TRUE(of_phase(12).empty());
-  // Six draws each for records 0 to 49, and nothing else drew from the generator.
-  set_random_state(0x12345);
+  // Six draws each for records 0 to 49, and nothing else drew from the generator but the
+  // pool's filling.
+  Random generator;
+  for (int i = 0; i < PARTICLE_COUNT; ++i) spawn_particle(generator);
   Particle expected[50];
   for (Particle& p : expected) {
-    p = spawn_particle();
-    p.y = next_random() + 384;
-    p.x = next_random() * 2;
+    p = spawn_particle(generator);
+    p.y = next_random(generator) + 384;
+    p.x = next_random(generator) * 2;
   }
   for (int i = 0; i < 50; ++i) {
-    EXPECT_EQ(particles[i].x, expected[i].x) << i;
-    EXPECT_EQ(particles[i].y, expected[i].y) << i;
-    EXPECT_EQ(particles[i].life, expected[i].life) << i;
-    EXPECT_EQ(particles[i].red, expected[i].red) << i;
+    EXPECT_EQ(show.particles[i].x, expected[i].x) << i;
+    EXPECT_EQ(show.particles[i].y, expected[i].y) << i;
+    EXPECT_EQ(show.particles[i].life, expected[i].life) << i;
+    EXPECT_EQ(show.particles[i].red, expected[i].red) << i;
   }
-  EXPECT_EQ(greeting_base_order, 30);
+  EXPECT_EQ(show.greeting_base_order, 30);
 }
 
 TEST_F(Timeline, PhaseSixteenRunsOnlyOnOrderExactly29) {
@@ -197,4 +215,21 @@ TEST_F(Timeline, PhaseSixteenEndsWhenTheOrderLeaves29) {
   const auto p16 = of_phase(16);
   ASSERT_EQ(p16.size(), 11u);
   EXPECT_EQ(p16.back().at.row, 10);
+}
+
+// Whatever lives on from frame to frame is in the show: after its reset, a second run in
+// the same process draws every frame as the first did.
+TEST_F(Timeline, ASecondRunAfterTheResetDrawsTheSameFrames) {
+  for (int order = 0; order < 29; ++order) add(order, 0, 63, 17);
+  add(29, 0, 60, 17);
+  take_crcs = true;
+  run();
+  const std::vector<Frame> first = frames;
+  ASSERT_GT(first.size(), 1800u);
+  frames.clear();
+  sound.reads = 0;
+  reset_show();
+  run();
+  ASSERT_EQ(frames.size(), first.size());
+  for (size_t i = 0; i < first.size(); ++i) ASSERT_EQ(frames[i].crc, first[i].crc) << "frame " << i;
 }

@@ -7,14 +7,11 @@
 #   The library is built once per version, compiler and settings into a cache outside the
 #   clone, so that other clones and later runs find it ready:
 #     $ORVEL_CACHE (default ${XDG_CACHE_HOME:-~/.cache}/orvel)/libopenmpt-wasm-VERSION-KEY/
-#       apt/                 a private apt configuration: deb-src entries derived from the
-#                            machine's own sources, its own lists and cache; the machine's apt
-#                            configuration is never changed
-#       libopenmpt/src/      the unpacked source package
 #       libopenmpt/build/    the configure/make tree
 #       sysroot/include/libopenmpt/*.h, sysroot/lib/libopenmpt.a (+ pkgconfig/libopenmpt.pc)
-#   BUILD_DIR (default build-web/ beside this folder's parent) gets sysroot/, a link to the
-#   cached one.
+#   The source package comes through tools/debian-source.sh (source/ beside it, shared with
+#   the Windows build). BUILD_DIR (default build-web/ beside this folder's parent) gets
+#   sysroot/, a link to the cached one.
 #
 # Installs the packages of tools/debian-packages-web.txt that are missing (needs root or sudo
 # only then). Getting the source and building need no root. Skipped when the stamp in the
@@ -72,60 +69,8 @@ if [ -f "$sysroot/lib/libopenmpt.a" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$sta
   exit 0
 fi
 
-# --- the source package, through a private apt configuration ---------------------------
-apt=$work/apt
-mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/state"
-rm -f "$apt/sources.list.d/"*
-# One-line entries: each deb line again as deb-src.
-: >"$apt/sources.list"
-for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-  [ -f "$f" ] || continue
-  sed -nE 's/^[[:space:]]*deb(-src)?([[:space:]])/deb-src\2/p' "$f" >>"$apt/sources.list"
-done
-sort -u -o "$apt/sources.list" "$apt/sources.list"
-# deb822 entries: every stanza with binary or source types, as a source-only stanza.
-for f in /etc/apt/sources.list.d/*.sources; do
-  [ -f "$f" ] || continue
-  awk '
-    function flush() { if (keep) printf "%s\n", stanza; stanza = ""; keep = 0 }
-    /^[[:space:]]*$/ { flush(); next }
-    /^Types:/ {
-      if ($0 ~ /[[:space:]]deb(-src)?([[:space:]]|$)/) { keep = 1; $0 = "Types: deb-src" }
-    }
-    { stanza = stanza $0 "\n" }
-    END { flush() }
-  ' "$f" >"$apt/sources.list.d/$(basename "$f")"
-done
-cat >"$apt/apt.conf" <<EOF
-Dir::Etc::SourceList "$apt/sources.list";
-Dir::Etc::SourceParts "$apt/sources.list.d";
-Dir::State "$apt/state";
-Dir::State::Lists "$apt/lists";
-Dir::Cache "$apt/cache";
-Dir::Cache::pkgcache "";
-Dir::Cache::srcpkgcache "";
-EOF
-# The machine's apt.conf.d (proxies, validity settings) still applies.
-export APT_CONFIG=$apt/apt.conf
-
-src=$work/libopenmpt/src
-dl=$work/libopenmpt/download
-if [ ! -f "$src/.unpacked-$src_version" ]; then
-  echo "fetching source package $src_name $src_version"
-  # apt-get update fails as a whole when any one source has no source index; the download
-  # below still finds the package in those that have one, or says clearly that it cannot.
-  apt-get update -qq || echo "web: apt-get update reported errors (continuing)" >&2
-  rm -rf "$dl" "$src"
-  mkdir -p "$dl"
-  if ! (cd "$dl" && apt-get source -qq --download-only "$src_name=$src_version"); then
-    echo "web: Debian's source package $src_name $src_version could not be fetched" >&2
-    exit 1
-  fi
-  dsc=$(ls "$dl"/*.dsc)
-  # apt checked every file against the signed index; dpkg-source need not look again.
-  dpkg-source --no-check -x "$dsc" "$src" >/dev/null
-  touch "$src/.unpacked-$src_version"
-fi
+# --- the source package, fetched once into the cache (tools/debian-source.sh) ------------
+src=$("$root/tools/debian-source.sh" libopenmpt-dev | tail -n1)
 
 # --- the WebAssembly build ---------------------------------------------------------------
 obj=$work/libopenmpt/build

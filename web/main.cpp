@@ -1,9 +1,15 @@
 // The show in a web page. The page says how to run it (live, or offline when its address
-// asks for ?render&fps=N) and hears how it ended through Module.onExit. Offline, the frame
-// log and the CRC-32 of the sound go into the page when the run is done.
+// asks for ?render&fps=N; from the order ?start=N names) and hears how it ended through
+// Module.onExit. Offline, the frame log and the CRC-32 of the sound go into the page when
+// the run is done.
 #include <emscripten.h>
 
-#include "app/app.h"
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/crc32.h"
+#include "app/demo.h"
+#include "app/timeline.h"
 
 namespace {
 
@@ -15,6 +21,7 @@ void sound_to_crc(const int16_t* stereo, int frames) {
 
 // clang-format off
 EM_JS(int, page_render_fps, (), { return Module.orvelRender ? Module.orvelRender.fps : 0; });
+EM_JS(int, page_start_order, (), { return Module.orvelStart | 0; });
 
 // Where the show is, for whoever watches the page (its tests): the position each
 // presented frame was drawn from.
@@ -35,6 +42,7 @@ void presented(int, const MusicPosition& drawn_from) {
 
 int main() {
   RunOptions options;
+  options.start_order = std::clamp(page_start_order(), 0, LAST_ORDER);
   const int fps = page_render_fps();
   if (fps > 0) {
     options.offline = true;
@@ -46,5 +54,7 @@ int main() {
   set_frame_observer(presented);
   const int status = run_demo(&options);
   if (status == 0 && options.offline) page_show_results(options.frames_path.c_str(), sound_crc);
-  return status;
+  // Returned to from the browser's frames, main's return would not end the runtime: the
+  // page hears of the end only through exit.
+  std::exit(status);
 }

@@ -1,6 +1,8 @@
 // The page around the show: loads the code and the data with a progress bar, waits for a
 // click, a tap or a key (browsers allow sound only after one), runs the show, and offers it
-// again when it ends. With ?render&fps=N it runs the offline mode at once, with no sound.
+// again when it ends. With ?render&fps=N it runs the offline mode at once, with no sound; with
+// ?start=N the show starts at that order. While it plays, the arrow keys (or Page Up and
+// Page Down) start it again at the next or the previous order.
 'use strict';
 (() => {
   const overlay = document.getElementById('overlay');
@@ -15,12 +17,16 @@
   // joins in if it comes later.
   const SOUND_WAIT_MS = 3000;
   const NOTE_MS = 10000;
+  const LAST_ORDER = 29;
+  const asked = Math.floor(Number(params.get('start')));
+  const startOrder = Number.isFinite(asked) ? Math.min(LAST_ORDER, Math.max(0, asked)) : 0;
 
   let state = '';
   let compiled = null;    // the show's code, compiled once for every run
   let data = null;        // the pictures and the module
   let show = null;        // the running show's module object
   let noteTimer = 0;
+  let jump = null;        // the order the show starts again at once the running one has ended
 
   // The page's state is on its body for whoever watches it (the tests): loading, prompt,
   // starting, running, ended or failed.
@@ -159,7 +165,7 @@
     if (render) {
       if (state !== 'loading') return;
       say(`Rendering offline at ${render.fps} frames per second…`);
-      return run(null);
+      return run(null, startOrder);
     }
     if (state !== 'prompt') return;
     setState('starting');
@@ -177,24 +183,26 @@
         }
       }
     }
-    if (!context) return run(null);
+    if (!context) return run(null, startOrder);
     // The show's start-up is long work: a task of its own, apart from the click's.
     let begun = false;
     const begin = () => {
       if (begun) return;
       begun = true;
-      setTimeout(run, 0, context);
+      setTimeout(run, 0, context, startOrder);
     };
     context.resume().then(begin, begin);
     setTimeout(begin, SOUND_WAIT_MS);
   }
 
-  function run(context) {
+  // A jump runs the next show on the sound of the one before.
+  function run(context, order) {
     setState('running');
     if (!render) overlay.hidden = true;
     const settings = {
       orvelAudioContext: context,
       orvelRender: render,
+      orvelStart: order,
       orvelEscape: false,
       orvelSoundChanged(sounding) {
         document.body.dataset.audio = sounding ? 'running' : 'silent';
@@ -227,6 +235,9 @@
 
   function ended(status, context) {
     show = null;
+    const next = jump;
+    jump = null;
+    if (next !== null && status === 0 && !render) return run(context, next);
     tell('');
     // The music stops with the show.
     if (context) context.close().then(() => (document.body.dataset.audio = context.state));
@@ -250,17 +261,34 @@
     else if (document.documentElement.requestFullscreen) document.documentElement.requestFullscreen().catch(() => {});
   }
 
+  const step = {ArrowRight: 1, PageDown: 1, ArrowLeft: -1, PageUp: -1};
   document.addEventListener('keydown', (event) => {
     if (state === 'prompt' && (event.key === 'Enter' || event.key === ' ')) {
       event.preventDefault();
       start();
     } else if (state === 'running' && event.key === 'Escape' && show) {
+      jump = null;
       show.orvelEscape = true;
+    } else if (state === 'running' && !render && show && jump === null && step[event.key]) {
+      // The order being shown, one on or one back; the show ends as on Escape and starts
+      // again there.
+      event.preventDefault();
+      const at = show.orvelPosition ? show.orvelPosition[0] : show.orvelStart;
+      const target = Math.min(LAST_ORDER, Math.max(0, at + step[event.key]));
+      if (target !== at) {
+        jump = target;
+        show.orvelEscape = true;
+      }
     } else if (event.key === 'f' || event.key === 'F') {
       toggleFullscreen();
     }
   });
   overlay.addEventListener('click', () => start());
+  // Escape ends the show with exit(0) from inside its frame loop, which emscripten carries
+  // out by throwing from the frame's callback; that is the end, not an error.
+  window.addEventListener('unhandledrejection', (event) => {
+    if (event.reason && event.reason.name === 'ExitStatus') event.preventDefault();
+  });
   document.addEventListener('dblclick', () => toggleFullscreen());
 
   load();

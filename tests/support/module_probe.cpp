@@ -12,17 +12,6 @@ void collect_log(const char* message, void* user) {
 }
 }  // namespace
 
-std::vector<uint8_t> read_file_bytes(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-  std::fclose(f);
-  return bytes;
-}
-
 ProbedModule probe_module(const std::vector<uint8_t>& bytes) {
   ProbedModule p;
   int error = 0;

@@ -13,7 +13,6 @@ struct ProbedModule {
   std::string warnings;          // the "warnings" metadata
 };
 
-std::vector<uint8_t> read_file_bytes(const std::string& path);
 // mod stays null when libopenmpt refuses the bytes.
 ProbedModule probe_module(const std::vector<uint8_t>& bytes);
 void release_module(ProbedModule& probed);

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/png_writer.h"
 
 bool read_png(const std::string& path, Picture* out) {
   std::FILE* file = std::fopen(path.c_str(), "rb");

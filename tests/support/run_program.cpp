@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/read_file.h"
+
 ProgramResult run_program(const std::vector<std::string>& argv, const std::string& working_dir,
                           const std::vector<std::string>& env) {
   ProgramResult result;
@@ -52,10 +54,9 @@ std::string scratch_dir(const std::string& name) {
 }
 
 std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string text;
+  read_file(path, &text);
+  return text;
 }
 
 void write_bytes(const std::string& path, const std::vector<unsigned char>& bytes) {

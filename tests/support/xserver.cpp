@@ -7,8 +7,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+
+#include "tools/read_file.h"
 
 bool on_path(const std::string &program) {
   const char *path = getenv("PATH");
@@ -70,8 +70,7 @@ uint32_t channel(uint32_t value, uint32_t mask) {
 
 // An X window dump: a big-endian header, a colour map, then the pixels.
 bool read_xwd(const std::string &path, Picture &shot) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> b = read_file(path);
   if (b.size() < 100 || be32(b, 4) != 7 || be32(b, 8) != 2) return false;
   const uint32_t header = be32(b, 0), width = be32(b, 16), height = be32(b, 20), lsb_first = be32(b, 28) == 0;
   const uint32_t bpp = be32(b, 44), line = be32(b, 48), colours = be32(b, 76);

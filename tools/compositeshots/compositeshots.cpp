@@ -7,12 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/assets.h"
+#include "app/png_writer.h"
 #include "effects/effects.h"
 #include "image/image.h"
 #include "raster/raster.h"
 
 namespace {
+
+// What the effects keep, the pool they move and the generator they draw from.
+Random generator;
+Particle particles[PARTICLE_COUNT];
+BubblesState bubbles;
+HillsState hills;
+FlickerState flicker;
 
 using Picture = std::vector<Pixel>;
 
@@ -107,7 +115,7 @@ Picture growing(int row) {
 Picture revealed(int row, int order) {
   Picture frame = staircase();
   Picture layer(SCREEN_PIXELS);
-  reveal_alpha(0, row, order, layer.data());
+  reveal_alpha(generator, 0, row, order, layer.data());
   blit(layer.data(), SCREEN_WIDTH, SCREEN_HEIGHT, frame.data(), 0, 0, 1);
   const Picture fig = figure(0, row, 7);
   blit(fig.data(), SCREEN_WIDTH, SCREEN_HEIGHT, frame.data(), 0, 0, 1);
@@ -120,8 +128,7 @@ int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : "compositeshots";
   std::filesystem::create_directories(dir);
   load_pictures();
-  set_random_state(0x12345);
-  for (auto& p : particles) p = spawn_particle();
+  for (auto& p : particles) p = spawn_particle(generator);
   bool ok = true;
 
   ok &=
@@ -133,12 +140,12 @@ int main(int argc, char** argv) {
   {
     Picture shots[4];
     const int at[4] = {7, 20, 40, 60};
-    set_flicker_anchor_row(0);
+    flicker.anchor_row = 0;
     int taken = 0;
     for (int row = 0; row < 64 && taken < 4; ++row)
       for (int n = 0; n < 2; ++n) {
         Picture frame = clear_colour();
-        draw_flicker(0, row, 9, flicker_1_image, flicker_2_image, frame.data());
+        draw_flicker(flicker, 0, row, 9, flicker_1_image, flicker_2_image, frame.data());
         if (n == 1 && row == at[taken]) shots[taken++] = frame;
       }
     ok &= write_sheet(dir + "/flicker.png", shots);
@@ -150,14 +157,15 @@ int main(int argc, char** argv) {
     const int elapsed[4] = {0, 700, 1400, 2100};
     for (int k = 0; k < 4; ++k) {
       shots[k] = clear_colour();
-      draw_bubbles_portrait(elapsed[k], 0, 13, shots[k].data(), portrait_image);
+      draw_bubbles_portrait(bubbles, particles, generator, elapsed[k], 0, 13, shots[k].data(), portrait_image);
     }
     ok &= write_sheet(dir + "/portrait.png", shots);
     const int at[4] = {1, 30, 90, 240};
     int taken = 0;
     for (int frame = 1; taken < 4; ++frame) {
       Picture ground = clear_colour();
-      draw_bubbles_portrait(2100 + frame * 1000 / 60, 0, 14, ground.data(), portrait_image);
+      draw_bubbles_portrait(bubbles, particles, generator, 2100 + frame * 1000 / 60, 0, 14, ground.data(),
+                            portrait_image);
       if (frame == at[taken]) shots[taken++] = ground;
     }
     ok &= write_sheet(dir + "/bubbles.png", shots);
@@ -169,19 +177,19 @@ int main(int argc, char** argv) {
     const int rows[4][2] = {{16, 0}, {17, 0}, {17, 16}, {17, 40}};
     for (int k = 0; k < 4; ++k) {
       shots[k] = clear_colour();
-      draw_hills(0, rows[k][1], rows[k][0], columns_image, shots[k].data());
+      draw_hills(hills, particles, generator, 0, rows[k][1], rows[k][0], columns_image, shots[k].data());
     }
     ok &= write_sheet(dir + "/hills_rise.png", shots);
     // The timeline renews records 0..49 below the canvas before the hills' phase.
     for (int i = 0; i < 50; ++i) {
-      particles[i] = spawn_particle();
-      particles[i].y = next_random() + 384;
-      particles[i].x = next_random() * 2;
+      particles[i] = spawn_particle(generator);
+      particles[i].y = next_random(generator) + 384;
+      particles[i].x = next_random(generator) * 2;
     }
     // The frames of order 17 before them keep the last phase current.
-    reset_hills_state();
+    hills = HillsState{};
     Picture scratch = clear_colour();
-    draw_hills(60000 >> 2, 63, 17, columns_image, scratch.data());
+    draw_hills(hills, particles, generator, 60000 >> 2, 63, 17, columns_image, scratch.data());
     const int at[4] = {1, 60, 200, 400};
     int taken = 0;
     for (int n = 1; taken < 4; ++n) {
@@ -189,7 +197,7 @@ int main(int argc, char** argv) {
       const int ms = 60000 + n * 1000 / 60;
       const int row = n % 64;
       const int order = n < 64 ? 18 : 20;
-      draw_hills(ms >> 2, row, order, columns_image, frame.data());
+      draw_hills(hills, particles, generator, ms >> 2, row, order, columns_image, frame.data());
       if (n == at[taken]) shots[taken++] = frame;
     }
     ok &= write_sheet(dir + "/hills_scroll.png", shots);

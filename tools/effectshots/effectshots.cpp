@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/png_writer.h"
 #include "effects/effects.h"
 #include "raster/raster.h"
 
@@ -13,9 +13,7 @@ namespace {
 
 using Picture = std::vector<Pixel>;
 
-Picture plain(int red, int green, int blue) {
-  return Picture(SCREEN_PIXELS, pack_pixel(red, green, blue, 0));
-}
+Picture plain(int red, int green, int blue) { return Picture(SCREEN_PIXELS, pack_pixel(red, green, blue, 0)); }
 
 // The scenes' background from order 9 on.
 Picture clear_colour() { return plain(palette[0][0] + 50, palette[0][1] + 50, palette[0][2] + 50); }
@@ -62,8 +60,8 @@ Picture polygons(int order, int time) {
   if (order == 14) {
     draw_polygon(6, 212, 219, 197, 170, 73, 356, 192, c.data(), 20 + ((sin_table[i] * 20) >> 12));
   } else {
-    draw_polygon(6, 212, 219, 197, 120 + ((sin_table[i] * 50) >> 12), 120 + ((cos_table[i] * 50) >> 12), 356,
-                 192, c.data(), 10);
+    draw_polygon(6, 212, 219, 197, 120 + ((sin_table[i] * 50) >> 12), 120 + ((cos_table[i] * 50) >> 12), 356, 192,
+                 c.data(), 10);
   }
   draw_rounded_frame(time, c.data());
   return c;
@@ -77,7 +75,8 @@ Picture primitives() {
     draw_line(128, 192, -200 + k * 60, 600, 80, 220 - k * 10, 255, 255, c.data());
   }
   const int stretches[] = {5, 10, 13, 17, 25};
-  for (int k = 0; k < 5; ++k) fill_circle(230, 120 + k * 25, 60, 30, 330 + (k % 2) * 110, 50 + k * 70, stretches[k], c.data());
+  for (int k = 0; k < 5; ++k)
+    fill_circle(230, 120 + k * 25, 60, 30, 330 + (k % 2) * 110, 50 + k * 70, stretches[k], c.data());
   draw_thick_line(260, 370, 500, 250, 8, 200, 200, 255, c.data());
   draw_thick_line(-40, 380, 250, 300, 16, 255, 160, 160, c.data());
   draw_polygon(5, 240, 240, 240, 60, 60, 60, 320, c.data(), 0);

@@ -6,21 +6,9 @@
 #include <vector>
 
 #include "image/image.h"
+#include "tools/read_file.h"
 
-namespace {
-
-bool read_whole(const char* path, std::vector<uint8_t>& bytes) {
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  uint8_t chunk[65536];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  const bool ok = !std::ferror(file);
-  std::fclose(file);
-  return ok;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -30,7 +18,7 @@ int main(int argc, char** argv) {
   const char* in = argv[1];
   const char* out = argv[2];
   std::vector<uint8_t> bytes;
-  if (!read_whole(in, bytes)) {
+  if (!read_file(in, &bytes)) {
     std::fprintf(stderr, "gifdecode: cannot read %s: %s\n", in, std::strerror(errno));
     return 1;
   }

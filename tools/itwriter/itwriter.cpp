@@ -4,16 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "music/it_format.h"
 #include "tools/itwriter/itpack.h"
 
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-constexpr int HEADER_SIZE = 0xC0;
-constexpr int SAMPLE_HEADER_SIZE = 0x50;
-constexpr int INSTRUMENT_SIZE = 554;
-constexpr int ENVELOPE_SIZE = 82;
-constexpr int PATTERN_HEADER_SIZE = 8;
 // Made with and compatible with format version 2.14.
 constexpr uint16_t CREATED_WITH = 0x0214;
 constexpr uint16_t COMPATIBLE_WITH = 0x0214;
@@ -227,7 +223,7 @@ std::vector<uint8_t> it_write(const ItModule& m) {
   const size_t orders = m.orders.size() + 1;
   const size_t ins = m.instruments.size(), smp = m.samples.size(), pat = m.patterns.size();
 
-  std::vector<uint8_t> out(HEADER_SIZE + orders + 4 * (ins + smp + pat), 0);
+  std::vector<uint8_t> out(IT_HEADER_SIZE + orders + 4 * (ins + smp + pat), 0);
   std::memcpy(out.data(), "IMPM", 4);
   put_text(out, 4, m.name, 26);
   put8(out, 0x1E, 4);  // row highlights: beat and bar
@@ -249,15 +245,15 @@ std::vector<uint8_t> it_write(const ItModule& m) {
     put8(out, 0x40 + c, c < m.channels ? m.channel_pan[c] : 32 | 128);
     put8(out, 0x80 + c, m.channel_volume[c]);
   }
-  for (size_t i = 0; i < m.orders.size(); ++i) put8(out, HEADER_SIZE + i, m.orders[i]);
-  put8(out, HEADER_SIZE + orders - 1, 255);
-  const size_t ins_table = HEADER_SIZE + orders, smp_table = ins_table + 4 * ins, pat_table = smp_table + 4 * smp;
+  for (size_t i = 0; i < m.orders.size(); ++i) put8(out, IT_HEADER_SIZE + i, m.orders[i]);
+  put8(out, IT_HEADER_SIZE + orders - 1, 255);
+  const size_t ins_table = IT_HEADER_SIZE + orders, smp_table = ins_table + 4 * ins, pat_table = smp_table + 4 * smp;
 
   for (size_t i = 0; i < ins; ++i) {
     const ItInstrument& in = m.instruments[i];
     size_t at = out.size();
     put32(out, ins_table + 4 * i, static_cast<uint32_t>(at));
-    out.resize(at + INSTRUMENT_SIZE, 0);
+    out.resize(at + IT_INSTRUMENT_SIZE, 0);
     std::memcpy(out.data() + at, "IMPI", 4);
     put_text(out, at + 4, dos_name(in.name), 13);
     put8(out, at + 0x11, in.new_note_action);
@@ -277,22 +273,22 @@ std::vector<uint8_t> it_write(const ItModule& m) {
     }
     put_envelope(out, at + 0x130, in.volume_envelope, 64);
     const ItEnvelope off;  // pan and pitch envelopes: signed values, 0 is the centre
-    put_envelope(out, at + 0x130 + ENVELOPE_SIZE, off, 0);
-    put_envelope(out, at + 0x130 + 2 * ENVELOPE_SIZE, off, 0);
+    put_envelope(out, at + 0x130 + IT_ENVELOPE_SIZE, off, 0);
+    put_envelope(out, at + 0x130 + 2 * IT_ENVELOPE_SIZE, off, 0);
   }
 
   std::vector<size_t> sample_headers(smp);
   for (size_t i = 0; i < smp; ++i) {
     sample_headers[i] = out.size();
     put32(out, smp_table + 4 * i, static_cast<uint32_t>(out.size()));
-    out.resize(out.size() + SAMPLE_HEADER_SIZE, 0);
+    out.resize(out.size() + IT_SAMPLE_HEADER_SIZE, 0);
   }
 
   for (size_t i = 0; i < pat; ++i) {
     std::vector<uint8_t> packed = pack_pattern(m.patterns[i], m.channels);
     size_t at = out.size();
     put32(out, pat_table + 4 * i, static_cast<uint32_t>(at));
-    out.resize(at + PATTERN_HEADER_SIZE, 0);
+    out.resize(at + IT_PATTERN_HEADER_SIZE, 0);
     put16(out, at, static_cast<uint32_t>(packed.size()));
     put16(out, at + 2, static_cast<uint32_t>(m.patterns[i].rows));
     out.insert(out.end(), packed.begin(), packed.end());

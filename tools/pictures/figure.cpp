@@ -3,8 +3,9 @@
 // picture is the same drawing seen through its own rectangle.
 #include <cmath>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "art.h"
+#include "effects/effects.h"
 
 namespace {
 
@@ -356,10 +357,10 @@ void draw_part(cairo_t* cr, Part part) {
   }
 }
 
-int make_part(const std::string& out_dir, const char* name, Part part, int x, int y, int w, int h, bool mirrored,
+int make_part(const std::string& out_dir, const char* name, Part part, Place at, int w, int h, bool mirrored,
               int variant) {
   Picture picture = begin_picture(name, w, h);
-  cairo_translate(picture.cr, -x, -y);
+  cairo_translate(picture.cr, -at.x, -at.y);
   if (mirrored) {
     cairo_translate(picture.cr, 513, 0);
     cairo_scale(picture.cr, -1, 1);
@@ -376,9 +377,10 @@ int make_part(const std::string& out_dir, const char* name, Part part, int x, in
 }  // namespace
 
 int make_figure(const std::string& out_dir) {
-  return make_part(out_dir, "cap314142.gif", Part::cap, 100, 118, CAP_WIDTH, CAP_HEIGHT, false, 0) ||
-         make_part(out_dir, "camiseta167091.gif", Part::shirt, 173, 225, SHIRT_WIDTH, SHIRT_HEIGHT, false, 1) ||
-         make_part(out_dir, "bra045059.gif", Part::arm, 150, 242, BRA_WIDTH, BRA_HEIGHT, false, 2) ||
-         make_part(out_dir, "bradr045059.gif", Part::arm, 318, 242, BRA_WIDTH, BRA_HEIGHT, true, 3) ||
-         make_part(out_dir, "pantalon163070.gif", Part::trousers, 175, 301, TROUSERS_WIDTH, TROUSERS_HEIGHT, false, 4);
+  return make_part(out_dir, "cap314142.gif", Part::cap, CAP_PLACE, CAP_WIDTH, CAP_HEIGHT, false, 0) ||
+         make_part(out_dir, "camiseta167091.gif", Part::shirt, SHIRT_PLACE, SHIRT_WIDTH, SHIRT_HEIGHT, false, 1) ||
+         make_part(out_dir, "bra045059.gif", Part::arm, BRA_LEFT_PLACE, BRA_WIDTH, BRA_HEIGHT, false, 2) ||
+         make_part(out_dir, "bradr045059.gif", Part::arm, BRA_RIGHT_PLACE, BRA_WIDTH, BRA_HEIGHT, true, 3) ||
+         make_part(out_dir, "pantalon163070.gif", Part::trousers, TROUSERS_PLACE, TROUSERS_WIDTH, TROUSERS_HEIGHT,
+                   false, 4);
 }

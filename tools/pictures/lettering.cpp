@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "art.h"
 
 namespace {

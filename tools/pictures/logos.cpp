@@ -6,7 +6,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "art.h"
 
 namespace {

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "app/assets.h"
+#include "app/layout.h"
 #include "art.h"
+#include "effects/effects.h"
 
 namespace {
 
@@ -97,11 +100,11 @@ int contact_sheet(const std::string& gfx, const std::vector<std::string>& files,
 }
 
 // Pictures put together as the scenes show them, for looking at the whole.
-void place_at(cairo_t* cr, const std::string& gfx, const char* name, double x, double y) {
+void place_at(cairo_t* cr, const std::string& gfx, const char* name, Place at) {
   int w = 0, h = 0;
   cairo_surface_t* picture = read_back(gfx + "/" + name, w, h, true);
   if (picture == nullptr) return;
-  cairo_set_source_surface(cr, picture, x, y);
+  cairo_set_source_surface(cr, picture, at.x, at.y);
   cairo_paint(cr);
   cairo_surface_destroy(picture);
 }
@@ -121,36 +124,36 @@ void previews(const std::string& gfx, const std::string& folder, const std::vect
   cairo_line_to(cr, 173, 384);
   set_colour(cr, Colour{150, 0, 0});
   cairo_fill(cr);
-  place_at(cr, gfx, "pantalon163070.gif", 175, 301);
-  place_at(cr, gfx, "bra045059.gif", 150, 242);
-  place_at(cr, gfx, "bradr045059.gif", 318, 242);
-  place_at(cr, gfx, "camiseta167091.gif", 173, 225);
-  place_at(cr, gfx, "cap314142.gif", 100, 118);
+  place_at(cr, gfx, "pantalon163070.gif", TROUSERS_PLACE);
+  place_at(cr, gfx, "bra045059.gif", BRA_LEFT_PLACE);
+  place_at(cr, gfx, "bradr045059.gif", BRA_RIGHT_PLACE);
+  place_at(cr, gfx, "camiseta167091.gif", SHIRT_PLACE);
+  place_at(cr, gfx, "cap314142.gif", CAP_PLACE);
   cairo_surface_write_to_png(frame, (folder + "/preview-figure.png").c_str());
-  // Greetings over the hangers, five at once.
-  place_at(cr, gfx, "perchas.gif", 0, 0);
+  // Greetings over the hangers, five at once, where they start.
+  place_at(cr, gfx, "perchas.gif", {0, 0});
   std::vector<std::string> logos;
   for (const std::string& f : files)
     if (f.rfind("saludo_", 0) == 0) logos.push_back(f);
-  static const int xs[5] = {60, 109, 68, 180, -30}, ys[5] = {20, -170, 0, 20, -80};
-  for (int i = 0; i < 5 && i * 7 < static_cast<int>(logos.size()); ++i)
-    place_at(cr, gfx, logos[static_cast<size_t>(i * 7)].c_str(), xs[i], ys[i]);
+  for (int i = 0; i < 5 && i * 7 < static_cast<int>(logos.size()); ++i) {
+    Place at{0, 0};
+    greeting_position(i, 0, &at.x, &at.y);
+    place_at(cr, gfx, logos[static_cast<size_t>(i * 7)].c_str(), at);
+  }
   cairo_surface_write_to_png(frame, (folder + "/preview-greetings.png").c_str());
   // Credits and the last line over the final picture.
-  place_at(cr, gfx, "ffinal.gif", 0, 0);
-  place_at(cr, gfx, "text23.gif", 0, 332);
-  place_at(cr, gfx, "creditos1.gif", 0, 0);
-  place_at(cr, gfx, "creditos2.gif", 0, 112);
-  place_at(cr, gfx, "creditos3.gif", 0, 225);
+  place_at(cr, gfx, "ffinal.gif", {0, 0});
+  place_at(cr, gfx, "text23.gif", FINAL_TEXT_PLACE);
+  place_at(cr, gfx, "creditos1.gif", CREDIT_PLACES[0]);
+  place_at(cr, gfx, "creditos2.gif", CREDIT_PLACES[1]);
+  place_at(cr, gfx, "creditos3.gif", CREDIT_PLACES[2]);
   cairo_surface_write_to_png(frame, (folder + "/preview-credits.png").c_str());
   // Portrait and text over the mid-scene ground.
   set_colour(cr, Colour{143, 137, 166});
   cairo_paint(cr);
-  place_at(cr, gfx, "retrato.gif", 0, 84);
-  place_at(cr, gfx, "text13.gif", 180, 0);
-  place_at(cr, gfx, "text14.gif", 0, 29);
-  place_at(cr, gfx, "text15.gif", -180, 59);
-  place_at(cr, gfx, "text16.gif", -180, 88);
+  place_at(cr, gfx, "retrato.gif", {0, SCREEN_HEIGHT - PORTRAIT_HEIGHT});
+  for (const TimedStrip& t : POLYGON_TEXTS)
+    if (t.order == 14) place_at(cr, gfx, ("text" + std::to_string(t.strip) + ".gif").c_str(), {t.x, t.y});
   cairo_surface_write_to_png(frame, (folder + "/preview-portrait.png").c_str());
   cairo_destroy(cr);
   cairo_surface_destroy(frame);

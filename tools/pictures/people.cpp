@@ -1,7 +1,7 @@
 // The portrait of the middle scenes and the model of the flicker scenes.
 #include <cmath>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "art.h"
 
 namespace {

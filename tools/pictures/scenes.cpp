@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/assets.h"
 #include "art.h"
 
 namespace {

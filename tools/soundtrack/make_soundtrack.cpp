@@ -1,19 +1,14 @@
 // Compiles the soundtrack (instrument list + song text) into an Impulse Tracker module.
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "tools/read_file.h"
 #include "tools/soundtrack/score.h"
 
 namespace {
 bool read_text(const char* path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  text = s.str();
-  return true;
+  text.clear();
+  return read_file(path, &text);
 }
 }  // namespace
 

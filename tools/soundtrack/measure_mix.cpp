@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/bytes.h"
+#include "tools/read_file.h"
 #include "tools/soundtrack/mixmeter.h"
 
 namespace {
@@ -24,15 +26,10 @@ constexpr Section SECTIONS[] = {
 };
 
 bool read_wav(const char* path, std::vector<float>& stereo) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
   std::vector<uint8_t> b;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) b.insert(b.end(), buffer, buffer + n);
-  std::fclose(f);
-  auto u16 = [&](size_t at) { return static_cast<uint32_t>(b[at] | b[at + 1] << 8); };
-  auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  if (!read_file(path, &b)) return false;
+  auto u16 = [&](size_t at) { return static_cast<uint32_t>(load_le16(&b[at])); };
+  auto u32 = [&](size_t at) { return load_le32(&b[at]); };
   if (b.size() < 12 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
       std::string(b.begin() + 8, b.begin() + 12) != "WAVE")
     return false;

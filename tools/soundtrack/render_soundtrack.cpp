@@ -9,21 +9,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "../read_file.h"  // this tool has no include path of the project
+
 namespace {
 
 constexpr int RATE = 44100;
 constexpr int GAIN_MILLIBEL = -250;  // 20 log10(192 / 256) dB
-
-std::vector<uint8_t> read_bytes(const char* path) {
-  std::vector<uint8_t> bytes;
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return bytes;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-  std::fclose(f);
-  return bytes;
-}
 
 void put_le(FILE* f, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((v >> (8 * i)) & 0xFF), f);
@@ -122,7 +113,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: render_soundtrack MODULE.it OUT.wav WAVEFORM.png LEVELS.tsv\n");
     return 2;
   }
-  std::vector<uint8_t> bytes = read_bytes(argv[1]);
+  std::vector<uint8_t> bytes = read_file(argv[1]);
   openmpt_module* mod =
       openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
                                          openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);

@@ -162,7 +162,8 @@ for (const engine of engines) {
       const {page, errors} = await openPage(browser, `${server.url}?render&fps=30`);
       await page.waitForFunction(() => document.title === 'done' || document.body.dataset.state === 'failed',
           {timeout: 19 * MINUTE, polling: 500});
-      assert.equal(await page.evaluate(() => document.body.dataset.state), 'running');
+      // The program exits as soon as the results are in: the page may already say so.
+      assert.notEqual(await page.evaluate(() => document.body.dataset.state), 'failed');
       const log = await page.$eval('#frame-log', (e) => e.textContent);
       const crc = await page.$eval('#audio-crc32', (e) => e.textContent);
       await page.close();

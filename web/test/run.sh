@@ -3,7 +3,8 @@
 #
 # Tests the site in WEB_BUILD/site/ in Debian's headless Chromium and Firefox (ORVEL_BROWSERS,
 # default "chromium firefox", picks), against the native program of NATIVE_BUILD: the whole
-# production offline at 30 fps must give the same frame log and the same sound. A private
+# production offline at 30 fps must give the same frame log and the same sound, and so must
+# starts at a few orders, in Chromium (all of them with ORVEL_START_CASES=all). A private
 # PulseAudio daemon with a null sink is the browsers' sound device.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,7 +20,9 @@ if ! cmp -s "$here/package-lock.json" "$web/node/package-lock.json"; then
   (cd "$web/node" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 
-(cd "$native" && ./orvel --render --fps 30 --frames "$web/native-30.tsv" --wav "$web/native-30.wav")
+for fps in 30 60; do
+  (cd "$native" && ./orvel --render --fps $fps --frames "$web/native-$fps.tsv" --wav "$web/native-$fps.wav")
+done
 
 pulse_dir="$web/test-pulse"
 trap '"$root/tests/support/private-pulse.sh" stop "$pulse_dir"' EXIT
@@ -27,4 +30,6 @@ pulse_server=$("$root/tests/support/private-pulse.sh" start "$pulse_dir")
 
 ORVEL_SITE="$web/site" ORVEL_NATIVE_LOG="$web/native-30.tsv" ORVEL_NATIVE_WAV="$web/native-30.wav" \
   ORVEL_NODE_MODULES="$web/node/node_modules" ORVEL_SCRATCH="$web/test-scratch" ORVEL_PULSE_SERVER="$pulse_server" \
-  node --test --test-concurrency=1 "$here/page.test.js"
+  ORVEL_NATIVE_LOG_30="$web/native-30.tsv" ORVEL_NATIVE_WAV_30="$web/native-30.wav" \
+  ORVEL_NATIVE_LOG_60="$web/native-60.tsv" ORVEL_NATIVE_WAV_60="$web/native-60.wav" \
+  node --test --test-concurrency=1 "$here/page.test.js" "$here/start.test.js"

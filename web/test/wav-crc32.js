@@ -27,7 +27,7 @@ function wavCrc32(file) {
   return (zlib.crc32(wavData(file)) >>> 0).toString(16).padStart(8, '0');
 }
 
-module.exports = {wavCrc32};
+module.exports = {wavCrc32, wavData};
 
 if (require.main === module) {
   if (process.argv.length !== 3) {

@@ -1,6 +1,0 @@
-#include "app/app.h"
-
-Canvas screen;
-Canvas backdrop;
-Canvas layer_a;
-Canvas layer_b;
