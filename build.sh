@@ -27,7 +27,7 @@ case $mode in
     # The live tests play in real time against a sound server: alone, so that nothing
     # crowds them.
     ctest --test-dir build --output-on-failure -L live
-    # The page: the same core built to WebAssembly, tested in headless Chromium.
+    # The page: the same core built to WebAssembly, tested in headless Chromium and Firefox.
     web/build-site.sh build build-web
     web/test/run.sh build build-web
     # The GIF decoder under libFuzzer for 60 s, seeded with the files the tests wrote.

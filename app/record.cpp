@@ -12,6 +12,7 @@
 #include "app/options.h"
 #include "app/png_writer.h"
 #include "display/display.h"
+#include "platform/platform.h"
 
 namespace {
 RunOptions* recording = nullptr;
@@ -48,38 +49,23 @@ void report_unwritable(const std::string& path, const char* reason) {
     std::fprintf(stderr, "orvel: cannot write '%s'\n", path.c_str());
 }
 
-#ifdef _WIN32
-// Either slash separates folders; a drive's root keeps its own. Windows grants a new file by
-// the folder's access list, which access() cannot see: the folder must be there.
-constexpr const char* SEPARATORS = "/\\";
-constexpr int FOLDER_ACCESS = F_OK;
-#else
-constexpr const char* SEPARATORS = "/";
-constexpr int FOLDER_ACCESS = W_OK | X_OK;
-#endif
-
 bool output_path_ok(const std::string& path) {
+  const char* separators = path_separators();
   // A name that ends in a separator is a folder's, whatever is there.
-  if (path.empty() || path.find_last_of(SEPARATORS) == path.size() - 1) return false;
+  if (path.empty() || path.find_last_of(separators) == path.size() - 1) return false;
   struct stat st;
   if (stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode) && access(path.c_str(), W_OK) == 0;
   // Not there yet: its folder must take a new file. Any other error (a path under a
   // regular file, a name too long) leaves nothing that could be written.
   if (errno != ENOENT) return false;
-  const size_t slash = path.find_last_of(SEPARATORS);
+  const size_t slash = path.find_last_of(separators);
   std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
   if (folder.empty() || folder.back() == ':') folder += path[slash];  // "/" or "C:\"
-  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(folder.c_str(), FOLDER_ACCESS) == 0;
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && folder_takes_new_files(folder);
 }
 
 void remove_unfinished(const std::string& path) {
-  struct stat st;
-#ifdef _WIN32
-  const int found = stat(path.c_str(), &st);  // devices are not files here, and links are followed
-#else
-  const int found = lstat(path.c_str(), &st);
-#endif
-  if (found == 0 && S_ISREG(st.st_mode)) std::remove(path.c_str());
+  if (is_plain_file(path)) std::remove(path.c_str());
 }
 
 uint32_t picture_crc(const Pixel* canvas) {

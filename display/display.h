@@ -30,7 +30,7 @@ void convert_bgr555(const Pixel* source, uint8_t* destination, int32_t count);  
 // ---- display ----
 
 enum class DisplayMode {
-  Live,     // an SDL window (fullscreen, or resizable with --window), or the page's canvas
+  Live,     // the platform's picture: a window (fullscreen, or resizable with --window), or the page's canvas
   Offline,  // no window at all: frames are only recorded
 };
 
@@ -46,12 +46,13 @@ struct DisplaySettings {
 // Chosen before display_open; the default is the live fullscreen display.
 void display_configure(const DisplaySettings& settings);
 
-// 1 when the display is ready, 0 on failure. The live mode takes only a video driver
-// that shows a picture, unless SDL_VIDEODRIVER names one; nothing from SDL or its back
-// ends reaches standard output or error while the display opens or closes.
+// 1 when the display is ready, 0 on failure (a second open fails too). On a desktop the
+// live mode takes only a video driver that shows a picture, unless SDL_VIDEODRIVER names
+// one; nothing from SDL or its back ends reaches standard output or error while the
+// display opens or closes.
 int display_open(const char* title, int width, int height);
-// Presents the canvas and pumps the window's messages. Returns 1 when a frame was
-// presented.
+// Presents the canvas and takes the window system's messages: focus and minimise set
+// whether frames are shown. Returns 1 while the display is open.
 int display_update(const Pixel* canvas);
 // Whether Escape or a close request came since the display opened: the program then
 // ends as it does at the end of the music.
@@ -64,9 +65,3 @@ int display_depth();
 // and the texture's SDL pixel format (nullptr and 0 when offline or closed).
 PixelConverter display_converter();
 uint32_t display_format();
-
-// The live display's handler for one window-system event, run by display_update's
-// message pump: focus and minimise set whether frames are shown; Escape and a close
-// request are noted for display_end_requested. Returns 0.
-union SDL_Event;
-int display_window_proc(const SDL_Event* event);

@@ -1,10 +1,3 @@
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,31 +5,7 @@
 #include <initializer_list>
 
 #include "image/image.h"
-
-namespace {
-
-#ifdef _WIN32
-// The program's own path, in UTF-8 as every other path here is.
-bool executable_path(char* out, size_t size) {
-  wchar_t wide[PATH_MAX];
-  const DWORD length = GetModuleFileNameW(nullptr, wide, PATH_MAX);
-  if (length == 0 || length >= PATH_MAX) return false;
-  return WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr) > 0;
-}
-bool is_absolute(const char* name) { return name[0] == '/' || (name[0] != '\0' && name[1] == ':'); }
-constexpr const char* SEPARATORS = "/\\";
-#else
-bool executable_path(char* out, size_t size) {
-  const ssize_t length = readlink("/proc/self/exe", out, size - 1);
-  if (length <= 0) return false;
-  out[length] = '\0';
-  return true;
-}
-bool is_absolute(const char* name) { return name[0] == '/'; }
-constexpr const char* SEPARATORS = "/";
-#endif
-
-}  // namespace
+#include "platform/platform.h"
 
 FILE* open_data_file(const char* path, const char* mode) {
   if (!path || !mode) return nullptr;
@@ -46,7 +15,7 @@ FILE* open_data_file(const char* path, const char* mode) {
   for (size_t k = 0; k <= length; ++k) name[k] = path[k] == '\\' ? '/' : path[k];
 
   FILE* file = std::fopen(name, mode);
-  if (file || is_absolute(name)) return file;
+  if (file || is_absolute_path(name)) return file;
 
   // Beside the executable, so the program runs from its build folder, then in the
   // data folder of an installed program (bin/../share/orvel).
@@ -54,7 +23,7 @@ FILE* open_data_file(const char* path, const char* mode) {
   if (!executable_path(exe, sizeof exe)) return nullptr;
   char* slash = nullptr;
   for (char* c = exe; *c; ++c)
-    if (std::strchr(SEPARATORS, *c)) slash = c;
+    if (std::strchr(path_separators(), *c)) slash = c;
   if (!slash) return nullptr;
   *slash = '\0';
   char candidate[PATH_MAX];

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "music/audio_backend.h"
-#include "music/quiet_output.h"
+#include "platform/platform.h"
 
 namespace {
 

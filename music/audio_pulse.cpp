@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "music/audio_backend.h"
-#include "music/quiet_output.h"
+#include "platform/platform.h"
 
 namespace {
 

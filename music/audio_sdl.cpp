@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "music/audio_backend.h"
-#include "music/quiet_output.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -9,3 +9,7 @@ source "$here/../toolchain.sh"
 orvel_web_env
 cmake --build "$web/cmake" --target orvel_bench -j"$(nproc)" >/dev/null
 node "$here/bench.js" "$web" "$web/node/node_modules"
+# What blocks the page's main thread: while it loads (also with the CPU 4x slower, as a phone
+# is) and over a minute of the show.
+node "$here/long-tasks.js" "$web/site" "$web/node/node_modules"
+node "$here/long-tasks.js" "$web/site" "$web/node/node_modules" --cpu-slowdown 4

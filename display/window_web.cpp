@@ -5,12 +5,10 @@
 // Offline nothing is shown, and the page is given a moment now and then.
 #include <emscripten.h>
 
-#include "display/display.h"
+#include "display/window.h"
 
 namespace {
 
-DisplaySettings settings;
-bool is_open = false;
 bool end_requested = false;
 double breathed_ms = 0;  // when the offline run last let the page run
 
@@ -45,13 +43,19 @@ EM_JS(int, page_hidden, (), { return document.hidden ? 1 : 0; });
 
 // A hidden page gets no animation frames, also when it is hidden while waiting for one:
 // a timer stands in, so that the timeline keeps reading the clock and the music keeps
-// being fed.
-EM_ASYNC_JS(void, page_next_frame, (), {
-  await new Promise(resolve => {
+// being fed. Escape's exit unwinds out of the wake-up as emscripten's ExitStatus: the
+// show's end, not an error, so it goes no further.
+EM_JS(void, page_next_frame, (), {
+  Asyncify.handleSleep(wakeUp => {
     let waiting = true;
     const go = () => {
-      if (waiting) resolve();
+      if (!waiting) return;
       waiting = false;
+      try {
+        wakeUp();
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
     };
     if (!document.hidden) requestAnimationFrame(go);
     setTimeout(go, document.hidden ? 25 : 100);
@@ -70,26 +74,16 @@ EM_ASYNC_JS(void, page_breathe, (), {
 
 }  // namespace
 
-void display_configure(const DisplaySettings& s) { settings = s; }
-
-int display_open(const char* title, int width, int height) {
-  if (width != SCREEN_WIDTH || height != SCREEN_HEIGHT || is_open) return 0;
-  if (settings.mode == DisplayMode::Live && !page_canvas_open(title != nullptr ? title : "")) return 0;
-  is_open = true;
+int window_open(const char* title, int, int, const DisplaySettings&) {
+  if (!page_canvas_open(title)) return 0;
+  // The pictures and the music were just loaded, in one long stretch: the page gets its
+  // turn before the show starts.
+  page_breathe();
   end_requested = false;
-  breathed_ms = emscripten_get_now();
   return 1;
 }
 
-int display_update(const Pixel* canvas) {
-  if (!is_open) return 0;
-  if (settings.mode == DisplayMode::Offline) {
-    if (emscripten_get_now() - breathed_ms > 50) {
-      page_breathe();
-      breathed_ms = emscripten_get_now();
-    }
-    return 1;
-  }
+int window_update(const Pixel* canvas) {
   if (page_escape_pressed()) end_requested = true;
   if (canvas != nullptr && !page_hidden()) {
     to_rgba(canvas);
@@ -99,12 +93,20 @@ int display_update(const Pixel* canvas) {
   return 1;
 }
 
-void display_close() { is_open = false; }
+void window_close() {}
 
-bool display_end_requested() { return end_requested; }
+bool window_end_requested() { return end_requested; }
 
-int display_depth() { return is_open && settings.mode == DisplayMode::Live ? 32 : 0; }
+int window_depth() { return 32; }
 
 // The page takes bytes R, G, B, A, none of the converters' layouts.
-PixelConverter display_converter() { return nullptr; }
-uint32_t display_format() { return 0; }
+PixelConverter window_converter() { return nullptr; }
+uint32_t window_format() { return 0; }
+
+// Offline nothing is shown, and the page is given a moment now and then.
+void window_offline_frame() {
+  if (emscripten_get_now() - breathed_ms > 50) {
+    page_breathe();
+    breathed_ms = emscripten_get_now();
+  }
+}
