@@ -62,11 +62,19 @@ EM_JS(void, page_next_frame, (), {
   });
 });
 
-// A message to itself: the quickest way to let the page run that timers do not slow.
-EM_ASYNC_JS(void, page_breathe, (), {
-  await new Promise(resolve => {
+// A message to itself: the quickest way to let the page run that timers do not slow. An
+// offline run ends with exit(0) when its results are in, which may unwind out of this
+// wake-up as it does out of a frame's.
+EM_JS(void, page_breathe, (), {
+  Asyncify.handleSleep(wakeUp => {
     const channel = new MessageChannel();
-    channel.port1.onmessage = () => resolve();
+    channel.port1.onmessage = () => {
+      try {
+        wakeUp();
+      } catch (e) {
+        if (!(e instanceof ExitStatus)) throw e;
+      }
+    };
     channel.port2.postMessage(0);
   });
 });
